@@ -1,0 +1,8 @@
+#include "common/options.h"
+
+Options options;
+
+void resetOptions() {
+    options = Options{};
+    options.priority = 255;
+}

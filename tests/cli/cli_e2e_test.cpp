@@ -1,0 +1,190 @@
+// Command lines run through the built program: exit code and exact output.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/run_clx.h"
+
+namespace {
+
+const std::string kBanner = std::string("clx v") + CLX_VERSION + "\n\n";
+
+std::string usage(const std::string& name) { return readFile(testData("usage/" + name + ".txt")); }
+
+struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* lang;  // "en" or "pl"
+    int exitCode;
+    std::string out;   // after the banner
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name << " (" << c.lang << "):";
+    for (const std::string& a : c.args) *os << " [" << a << "]";
+}
+
+std::string langEnv(const char* lang) { return std::string(lang) == "pl" ? "pl_PL.UTF-8" : "en_US.UTF-8"; }
+
+class CommandLine : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CommandLine, PrintsExactlyAndExits) {
+    const Case& c = GetParam();
+    ScratchDir dir;
+    writeFile(dir / "a.img", "not a map");
+    writeFile(dir / "b.img", "not a map either");
+    ClxResult r = runClx(c.args, langEnv(c.lang), dir.path());
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_EQ(r.out, kBanner + c.out);
+    EXPECT_EQ(r.err, "");
+}
+
+// Every situation in which usage texts appear, in both languages.
+std::vector<Case> usageCases() {
+    std::vector<Case> cases;
+    for (const char* lang : {"en", "pl"}) {
+        std::string l = lang;
+        cases.push_back({"NoArguments", {}, lang, 1, usage("summary_" + l)});
+        cases.push_back({"HelpWithoutCommand", {"-?"}, lang, 1, usage("help_" + l)});
+        for (char cmd : std::string("jSsGgkw")) {
+            std::string block = usage(std::string("block_") + cmd + "_" + l);
+            cases.push_back({"CommandHelp", {std::string("-") + cmd + "?"}, lang, 1, block});
+            cases.push_back({"CommandHelpSeparate", {std::string("-") + cmd, "-?"}, lang, 1, block});
+        }
+        cases.push_back({"SecondCommand", {"-js"}, lang, 1,
+                         (l == "en" ? "Wrong option -s for command -j\n" : "Zła opcja -s dla komendy -j\n") + usage("block_j_" + l)});
+        cases.push_back({"WrongOptionForWrite", {"-w", "-o", "x"}, lang, 1,
+                         (l == "en" ? "Wrong option -o for command -w\n" : "Zła opcja -o dla komendy -w\n") + usage("block_w_" + l)});
+        cases.push_back({"OptionBeforeCommand", {"-o", "x", "-j"}, lang, 1,
+                         (l == "en" ? "Wrong command -o\n" : "Nieznana komenda -o\n") + usage("summary_" + l)});
+        cases.push_back({"MissingValue", {"-j", "-b"}, lang, 1,
+                         usage("summary_" + l) + (l == "en" ? "Size missing, opion -b.\n" : "Brak rozmiaru dla -b.\n")});
+        cases.push_back({"RepeatedValue", {"-j", "-b", "4", "-b", "8", "a.img"}, lang, 1,
+                         usage("summary_" + l) + (l == "en" ? "Multiple option -b.\n" : "Powielenie argumentu -b.\n")});
+        cases.push_back({"MissingOutputName", {"-s", "-o"}, lang, 1,
+                         usage("block_s_" + l) + (l == "en" ? "Name missing, opion -o.\n" : "Brak nazwy dla -o.\n")});
+        cases.push_back({"RepeatedOutputName", {"-G", "-o", "x", "-o", "y"}, lang, 1,
+                         usage("block_G_" + l) + (l == "en" ? "Multiple option -o.\n" : "Powielenie argumentu -o.\n")});
+        cases.push_back({"BadMapsetFileName", {"-S", "-n", "a/b", "a.img"}, lang, 1,
+                         usage("summary_" + l) +
+                             (l == "en" ? "Wrong charactes in file name: a/b\n" : "Złe znaki w nazwie plików: a/b\n")});
+        cases.push_back({"NoInputFiles", {"-j", "-o", "out.img"}, lang, 3,
+                         usage("summary_" + l) + (l == "en" ? "Input files missing.\n" : "Brak plikow wejsciowych.\n")});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Usage, CommandLine, ::testing::ValuesIn(usageCases()),
+                         [](const auto& info) { return std::string(info.param.name) + "_" + info.param.lang + "_" + std::to_string(info.index); });
+
+// The run sequence and its exit codes.
+std::vector<Case> runCases() {
+    return {
+        {"OnlyAFile", {"a.img"}, "en", 0, "Nothing to do, use command -j, -s, -S, -g, -G, -w.\n"},
+        {"OnlyAFilePolish", {"a.img"}, "pl", 0, "Nie ma nic do zrobienia, użyj komendy -j, -s, -S, -g, G, -w.\n"},
+        {"FirstInputMissing", {"-j", "-o", "out.img", "missing.img", "a.img"}, "en", 2, "Open error, file missing.img.\n"},
+        {"SecondInputMissing", {"-v", "a.img", "missing.img"}, "pl", 2,
+         "Plik wejściowy: a.img.\nPlik wejściowy: missing.img.\nBłąd otwarcia pliku missing.img.\n"},
+        {"JoinWithoutOutput", {"-j", "a.img", "b.img"}, "en", 3, "Output file name missing.\n"},
+        {"JoinWithEmptyOutput", {"-j", "-o", "", "a.img"}, "pl", 3, "Brak nazwy pliku wyjsciowego.\n"},
+        {"WriteWithFilterOnly", {"-w", "-f", "5", "a.img"}, "en", 3, "No changes for option -w.\n"},
+        {"WriteWithPriority255", {"-w", "-p", "255", "a.img"}, "pl", 3, "Brak zmian dla opcji -w.\n"},
+        {"VerboseOnlyForLaterFiles", {"a.img", "-v", "b.img"}, "en", 0,
+         "Input file: b.img.\nNothing to do, use command -j, -s, -S, -g, -G, -w.\n"},
+        {"GroupedCommandAndVerbose", {"-jv", "a.img"}, "en", 3, "Input file: a.img.\nOutput file name missing.\n"},
+        {"ValueLettersTakeArgumentsInOrder", {"-job", "out.img", "2048", "a.img"}, "en", 1, "Wrong block size 2048.\n"},
+        {"EnglishBeforeError", {"-E", "-j", "-b", "16k"}, "pl", 1, "Wrong block size 16k.\n"},
+        {"EnglishAfterError", {"-j", "-b", "16k", "-E"}, "pl", 1, "Zły rozmiar bloku 16k.\n"},
+        {"PolishHintAfterEnglish", {"-E", "-k?"}, "pl", 1, usage("block_k_en")},
+        {"EnglishHintAfterPolish", {"-P", "-k?"}, "en", 1, usage("block_k_pl")},
+        {"PriorityBeyond32Bits", {"-w", "-p", "4294967297"}, "en", 1, "Wrong priority 4294967297.\n"},
+        {"PriorityTooLarge", {"-w", "-p", "256"}, "en", 1, "Wrong priority 256.\n"},
+        {"NegativeFamily", {"-j", "-f", "-1"}, "en", 1, "Wrong Family ID or Product ID.\n"},
+        {"FamilyTooLarge", {"-j", "-f", "65536"}, "pl", 1, "Zły numer Family.\n"},
+        {"ProductTooLarge", {"-w", "-f", "1,65536"}, "en", 1, "Wrong Family ID or Product ID.\n"},
+        {"MapIdSignNotShown", {"-w", "-e", "-0"}, "en", 1, "Wrong map ID number 0.\n"},
+        {"MapIdTooLarge", {"-w", "-e", "+100000000"}, "en", 1, "Wrong map ID number 100000000.\n"},
+        {"TypSeparator", {"-w", "-y", "1;2"}, "en", 1, "Wrong parameters for TYP file.\n"},
+        {"TypCodePageTooLarge", {"-w", "-y", "1,2,65536"}, "pl", 1, "Zły numer CodePage.\n"},
+        {"VersionWithoutMinor", {"-w", "-c", "2"}, "en", 1, "Wrong version number.\n"},
+        {"MapsetCodePage", {"-S", "-c", "70000"}, "en", 1, "Wrong CodePage 70000.\n"},
+        {"RepeatedVersion", {"-j", "-c", "1.2", "-c", "1.3"}, "en", 1, usage("summary_en") + "Multiple option -c.\n"},
+        {"RepeatedMapIdPolish", {"-w", "-e", "5", "-e", "6"}, "pl", 1, usage("summary_pl") + "Powielenie argumentu -e.\n"},
+        {"PriorityRepeatAfter255IsAllowed", {"-w", "-p", "255", "-p", "3", "a.img"}, "en", 0,
+         "Command -w is not available in this version.\n"},
+        {"MissingList", {"-@"}, "en", 1, usage("summary_en") + "File list missing, opion -@.\n"},
+        {"UnreadableList", {"-@", "nolist.txt"}, "pl", 1, "Błąd otwarcia listy plików, plik: nolist.txt.\n"},
+        {"VersionFlag", {"--version"}, "en", 0, ""},
+        {"HelpFlag", {"--help"}, "pl", 0, usage("help_pl").substr(0)},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Run, CommandLine, ::testing::ValuesIn(runCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommandLineList, NamesAreInsertedWhereTheListStands) {
+    ScratchDir dir;
+    writeFile(dir / "a.img", "x");
+    writeFile(dir / "b.img", "x");
+    writeFile(dir / "my file.img", "x");
+    writeFile(dir / "c.img", "x");
+    writeFile(dir / "list.txt", "\r\n  my file.img \t\r\n\n\tc.img\r\n   \n");
+    ClxResult r = runClx({"-v", "a.img", "-@", "list.txt", "b.img"}, "C", dir.path());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, kBanner +
+                         "Input file: a.img.\nInput file: my file.img.\nInput file: c.img.\nInput file: b.img.\n"
+                         "Nothing to do, use command -j, -s, -S, -g, -G, -w.\n");
+}
+
+TEST(CommandLineList, EmptyListMeansNoInputs) {
+    ScratchDir dir;
+    writeFile(dir / "list.txt", "");
+    ClxResult r = runClx({"-i", "-@", "list.txt"}, "C", dir.path());
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.out, kBanner + usage("summary_en") + "Input files missing.\n");
+}
+
+TEST(CommandLineList, ListLineOfAnyLengthIsOneName) {
+    ScratchDir dir;
+    std::string longName(5000, 'n');
+    writeFile(dir / "list.txt", longName + "\n");
+    ClxResult r = runClx({"-@", "list.txt"}, "C", dir.path());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, kBanner + "Open error, file " + longName + ".\n");
+}
+
+TEST(CommandLineRun, NoArgumentsDoesNotWaitForInput) {
+    ClxResult r = runClx({}, "C", {}, "");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, kBanner + usage("summary_en"));
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CommandLineRun, LanguageFromEnvironment) {
+    struct Env {
+        std::vector<std::string> vars;
+        bool polish;
+    };
+    const Env envs[] = {
+        {{"LC_ALL=pl_PL.UTF-8"}, true},
+        {{"LC_ALL=pl"}, true},
+        {{"LC_ALL=pl@euro"}, true},
+        {{"LC_ALL=", "LC_MESSAGES=pl_PL"}, true},
+        {{"LC_ALL=C", "LC_MESSAGES=pl_PL"}, false},
+        {{"LC_MESSAGES=en_GB"}, false},
+        {{"LC_ALL=plx"}, false},
+        {{"LC_ALL=POSIX"}, false},
+    };
+    for (const Env& e : envs) {
+        ClxResult r = runClx({"-w"}, "pl_PL.UTF-8", {}, "", e.vars);
+        std::string expected = kBanner + usage(e.polish ? "summary_pl" : "summary_en") +
+                               (e.polish ? "Brak plikow wejsciowych.\n" : "Input files missing.\n");
+        EXPECT_EQ(r.out, expected) << e.vars.back();
+    }
+    ClxResult r = runClx({"-w"}, "", {}, "");
+    EXPECT_EQ(r.out, kBanner + usage("summary_en") + "Input files missing.\n");
+}
+
+}  // namespace

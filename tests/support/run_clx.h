@@ -1,0 +1,48 @@
+// Runs the built clx in a scratch directory and captures what it says.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ClxResult {
+    int exitCode = -1;  // -1 when the process did not exit normally
+    std::string out;
+    std::string err;
+};
+
+struct ClxRun {
+    std::vector<std::string> args;
+    std::string lang = "C";                 // LANG; LC_ALL and LC_MESSAGES are unset
+    std::filesystem::path dir;              // working directory; empty: current
+    std::string input;                      // standard input
+    std::vector<std::string> extraEnv;      // "NAME=value"
+};
+
+ClxResult runClx(const ClxRun& run);
+
+inline ClxResult runClx(std::vector<std::string> args, std::string lang = "C", std::filesystem::path dir = {},
+                        std::string input = {}, std::vector<std::string> extraEnv = {}) {
+    return runClx(ClxRun{std::move(args), std::move(lang), std::move(dir), std::move(input), std::move(extraEnv)});
+}
+
+// A fresh directory under the system's temporary directory, removed with the
+// object.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::filesystem::path& p);
+void writeFile(const std::filesystem::path& p, const std::string& bytes);
+
+// A file of tests/data.
+std::filesystem::path testData(const std::string& relative);
