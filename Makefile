@@ -3,6 +3,8 @@ BUILD ?= build
 CMAKE ?= cmake
 GEN := -G Ninja
 
+FUZZ_SECONDS ?= 60
+
 .PHONY: all run test release debug fuzz clean
 
 all: release
@@ -16,10 +18,18 @@ debug:
 	$(CMAKE) --build $(BUILD)/debug
 
 run: release
-	$(BUILD)/release/clx -?; test $$? -eq 1
+	$(BUILD)/release/clx -i tests/data/img/sample.img
 
 test: debug
 	cd $(BUILD)/debug && ctest --output-on-failure -j2
+
+# The reader's fuzz target (clang); runs FUZZ_SECONDS seconds on the fixtures.
+fuzz:
+	CC=clang CXX=clang++ $(CMAKE) -S . -B $(BUILD)/fuzz $(GEN) -DCMAKE_BUILD_TYPE=Debug -DCLX_FUZZ=ON -DCLX_TESTS=OFF -DCLX_WERROR=ON
+	$(CMAKE) --build $(BUILD)/fuzz
+	mkdir -p $(BUILD)/fuzz/corpus
+	$(BUILD)/fuzz/tests/fuzz/clx_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+	  -artifact_prefix=$(BUILD)/fuzz/ $(BUILD)/fuzz/corpus tests/data/img tests/data/fuzz
 
 clean:
 	rm -rf $(BUILD)

@@ -10,6 +10,7 @@
 #include "common/message.h"
 #include "common/options.h"
 #include "img/input_reader.h"
+#include "info/info.h"
 #include "platform/console.h"
 
 const char* const clxVersion = CLX_VERSION;
@@ -25,8 +26,6 @@ constexpr Msg kNoChanges{"No changes for option -w.", "Brak zmian dla opcji -w."
 constexpr Msg kWarnings{"There were warnings, result can be faulty.", "Wystąpiły ostrzeżenia, wynik może być niepoprawny."};
 constexpr Msg kNotAvailable{"Command -%c is not available in this version.\n",
                             "Komenda -%c nie jest dostępna w tej wersji.\n"};
-constexpr Msg kListingNotAvailable{"Information listing is not available in this version.\n",
-                                   "Informacja o plikach nie jest dostępna w tej wersji.\n"};
 
 enum Exit { exitOk = 0, exitCommandLine = 1, exitInput = 2, exitCannotStart = 3, exitFailed = 4 };
 
@@ -53,8 +52,6 @@ bool splitFiles(InputList&) {
 }
 
 void writeChanges(InputFile&) { say(kNotAvailable, 'w'); }
-
-void printInfo(InputFile&) { say(kListingNotAvailable); }
 
 }  // namespace
 

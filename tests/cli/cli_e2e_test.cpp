@@ -33,8 +33,8 @@ class CommandLine : public ::testing::TestWithParam<Case> {};
 TEST_P(CommandLine, PrintsExactlyAndExits) {
     const Case& c = GetParam();
     ScratchDir dir;
-    writeFile(dir / "a.img", "not a map");
-    writeFile(dir / "b.img", "not a map either");
+    writeFile(dir / "a.img", readFile(testData("img/63240001.img")));
+    writeFile(dir / "b.img", readFile(testData("img/63240002.img")));
     ClxResult r = runClx(c.args, langEnv(c.lang), dir.path());
     EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.out, kBanner + c.out);
@@ -126,10 +126,8 @@ INSTANTIATE_TEST_SUITE_P(Run, CommandLine, ::testing::ValuesIn(runCases()),
 
 TEST(CommandLineList, NamesAreInsertedWhereTheListStands) {
     ScratchDir dir;
-    writeFile(dir / "a.img", "x");
-    writeFile(dir / "b.img", "x");
-    writeFile(dir / "my file.img", "x");
-    writeFile(dir / "c.img", "x");
+    const std::string map = readFile(testData("img/63240001.img"));
+    for (const char* name : {"a.img", "b.img", "my file.img", "c.img"}) writeFile(dir / name, map);
     writeFile(dir / "list.txt", "\r\n  my file.img \t\r\n\n\tc.img\r\n   \n");
     ClxResult r = runClx({"-v", "a.img", "-@", "list.txt", "b.img"}, "C", dir.path());
     EXPECT_EQ(r.exitCode, 0);

@@ -1,0 +1,7 @@
+// The -i listing of one input.
+#pragma once
+
+#include "common/input_file.h"
+
+// Prints what was read of the input; it reads no file.
+void printInfo(const InputFile& input);
