@@ -59,7 +59,6 @@ constexpr Msg kNameOutOfMemory{"Out of memory.", "Brak pamięci."};
 constexpr Msg kListReadError{"File list read error, file: %s.\n", "Błąd odczytu listy plików, plik: %s.\n"};
 
 constexpr std::uint32_t kMaxId = 65535;
-constexpr std::uint32_t kMaxMapId = 99999999;
 
 // Letters accepted in each context, besides ?, @, E and P, which are accepted everywhere.
 const char* acceptedLetters(char command) {

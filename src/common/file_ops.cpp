@@ -16,8 +16,6 @@ constexpr Msg kCreateError{"Create output file error, file %s.\n", "Błąd utwor
 constexpr Msg kReadStructureError{"Read structure error, file %s.\n", "Błąd odczytu struktury, plik %s.\n"};
 constexpr Msg kWriteStructureError{"Write structure error, file %s.\n", "Błąd zapisu struktury, plik %s.\n"};
 
-constexpr std::size_t kFatEntrySize = 512;
-constexpr std::uint64_t kBlocksPerEntry = 240;
 
 }  // namespace
 
@@ -109,7 +107,7 @@ bool writeFatEntries(InputFile& input, std::size_t firstEntry, std::uint64_t siz
         return false;
     }
     std::uint64_t blocks = (size + img.blockSize - 1) / img.blockSize;
-    std::uint64_t entries = (blocks + kBlocksPerEntry - 1) / kBlocksPerEntry;
+    std::uint64_t entries = (blocks + kBlocksPerFatEntry - 1) / kBlocksPerFatEntry;
     if (firstEntry > img.fatEntries.size() || entries > img.fatEntries.size() - firstEntry) {
         reportWriteStructureError(input.path);
         return false;

@@ -9,6 +9,13 @@
 #include "img/model.h"
 #include "platform/file.h"
 
+// A FAT entry is 512 bytes and lists up to 240 blocks.
+inline constexpr std::uint64_t kFatEntrySize = 512;
+inline constexpr std::uint64_t kBlocksPerFatEntry = 240;
+
+// Map IDs run from 1 to this.
+inline constexpr std::uint32_t kMaxMapId = 99999999;
+
 // One 512-byte FAT entry, located in ImgHeader::headerBytes.
 struct FatEntry {
     std::uint32_t offset = 0;  // byte offset of the raw entry in headerBytes

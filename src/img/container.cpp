@@ -15,8 +15,6 @@ constexpr Msg kHeaderNotEven{"Header length not even, file %s.\n", "Nierówna d�
 constexpr Msg kWrongFatSize{"Wrong header (fat size), file %s.\n", "Zły format nagłówka (rozmar fat) pliku %s.\n"};
 
 constexpr std::size_t kProbeSize = 16384;
-constexpr std::uint64_t kEntrySize = 512;
-constexpr std::uint64_t kBlocksPerEntry = 240;
 
 // A used entry with an all-blank name: the header entry.
 bool isHeaderEntry(const std::uint8_t* p) {
@@ -59,13 +57,9 @@ bool mapRange(const InputFile& input, std::uint32_t firstFat, std::uint64_t offs
     std::uint64_t done = 0;
     while (done < length) {
         std::uint64_t q = offset + done;
-        std::uint64_t k = q / bs;
         std::uint64_t within = q % bs;
-        std::uint64_t entry = firstFat + k / kBlocksPerEntry;
-        if (entry >= img.fatEntries.size()) return false;
-        const std::uint8_t* raw = img.headerBytes.data() + img.fatEntries[entry].offset;
-        std::uint64_t block = getU16(raw + 0x20 + 2 * (k % kBlocksPerEntry));
-        std::uint64_t position = block * bs + within;
+        std::uint64_t position;
+        if (!subfilePosition(input, firstFat, q, position)) return false;
         std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(bs - within, length - done));
         if (!pieces.empty() && pieces.back().position + pieces.back().length == position)
             pieces.back().length += take;
@@ -75,6 +69,20 @@ bool mapRange(const InputFile& input, std::uint32_t firstFat, std::uint64_t offs
     }
     return true;
 }
+
+}  // namespace
+
+bool subfilePosition(const InputFile& input, std::uint32_t firstFat, std::uint64_t offset, std::uint64_t& position) {
+    const ImgHeader& img = input.img;
+    std::uint64_t k = offset / img.blockSize;
+    std::uint64_t entry = firstFat + k / kBlocksPerFatEntry;
+    if (entry >= img.fatEntries.size()) return false;
+    const std::uint8_t* raw = img.headerBytes.data() + img.fatEntries[entry].offset;
+    position = std::uint64_t{getU16(raw + 0x20 + 2 * (k % kBlocksPerFatEntry))} * img.blockSize + offset % img.blockSize;
+    return true;
+}
+
+namespace {
 
 // The subfile length from its part-0 entry, when the range lies within it.
 bool rangeInSubfile(const InputFile& input, std::uint32_t firstFat, std::uint64_t offset, std::size_t length) {
@@ -128,7 +136,7 @@ ContainerResult readContainer(InputFile& input, std::vector<std::uint8_t>& probe
     const std::uint64_t length = getU32(plain.data() + img.fatStart + 0x0C);
     img.headerLength = length;
     if (length % img.blockSize != 0 && options.verbose) say(kHeaderNotEven, input.path);
-    if (length > input.size || img.fatStart + 2 * kEntrySize > length) {
+    if (length > input.size || img.fatStart + 2 * kFatEntrySize > length) {
         say(kWrongFatSize, input.path);
         return ContainerResult::failed;
     }
@@ -137,24 +145,24 @@ ContainerResult readContainer(InputFile& input, std::vector<std::uint8_t>& probe
     if (!readAt(input, img.headerBytes.data(), 0, img.headerBytes.size())) return ContainerResult::failed;
 
     const std::uint8_t* h = img.headerBytes.data();
-    img.firstEntry = img.fatStart + kEntrySize;
-    while (blankName(h + img.firstEntry) && img.firstEntry + 2 * kEntrySize <= length) img.firstEntry += kEntrySize;
+    img.firstEntry = img.fatStart + kFatEntrySize;
+    while (blankName(h + img.firstEntry) && img.firstEntry + 2 * kFatEntrySize <= length) img.firstEntry += kFatEntrySize;
 
     // Free entries after the last used one are dropped when they fill more than a block.
     std::uint64_t lastUsed = img.firstEntry;
-    for (std::uint64_t p = img.firstEntry; p < length; p += kEntrySize)
+    for (std::uint64_t p = img.firstEntry; p < length; p += kFatEntrySize)
         if (h[p] != 0) lastUsed = p;
     img.fatLength = length;
-    if (img.blockSize + lastUsed + kEntrySize < length) {
-        img.fatLength = lastUsed + kEntrySize;
+    if (img.blockSize + lastUsed + kFatEntrySize < length) {
+        img.fatLength = lastUsed + kFatEntrySize;
         img.headerBytes.resize(static_cast<std::size_t>(img.fatLength));
         img.headerBytes.shrink_to_fit();
     }
 
-    img.fatCount = static_cast<std::uint32_t>((img.fatLength - img.firstEntry) / kEntrySize);
+    img.fatCount = static_cast<std::uint32_t>((img.fatLength - img.firstEntry) / kFatEntrySize);
     if (!allocChecked(img.fatEntries, img.fatCount)) return ContainerResult::failed;
     for (std::uint32_t i = 0; i < img.fatCount; ++i)
-        img.fatEntries[i] = {static_cast<std::uint32_t>(img.firstEntry + kEntrySize * i), -1, -1};
+        img.fatEntries[i] = {static_cast<std::uint32_t>(img.firstEntry + kFatEntrySize * i), -1, -1};
     return ContainerResult::accepted;
 }
 

@@ -26,6 +26,10 @@ bool readSubfileBytes(InputFile& input, std::uint32_t firstFat, std::uint64_t of
 bool writeSubfileBytes(InputFile& input, std::uint32_t firstFat, std::uint64_t offset, std::size_t length,
                        std::uint8_t* buffer);
 
+// The file position of byte `offset` of a subfile, through its FAT entries;
+// false when the entries do not reach that far.
+bool subfilePosition(const InputFile& input, std::uint32_t firstFat, std::uint64_t offset, std::uint64_t& position);
+
 // Reads bytes of a subfile whichever way the input holds it: through the FAT
 // for a container, directly from the file for a single-subfile input.
 bool readSubfileData(InputFile& input, const Subfile& subfile, std::uint64_t offset, std::size_t length,

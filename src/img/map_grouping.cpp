@@ -13,8 +13,6 @@ namespace {
 
 constexpr Msg kWrongFat{"Wrong FAT for subfile %s, file %s.\n", "Zły FAT podzbioru %s, plik %s.\n"};
 
-constexpr std::uint64_t kBlocksPerEntry = 240;
-constexpr std::uint32_t kMaxMapId = 99999999;
 
 struct EntryView {
     const std::uint8_t* raw;
@@ -174,7 +172,7 @@ bool analyseFat(InputFile& input) {
         ++made;
 
         std::uint64_t blocks = (std::uint64_t{s.size} + input.img.blockSize - 1) / input.img.blockSize;
-        std::uint64_t needed = (blocks + kBlocksPerEntry - 1) / kBlocksPerEntry;
+        std::uint64_t needed = (blocks + kBlocksPerFatEntry - 1) / kBlocksPerFatEntry;
         bool chainOk = i + needed <= entries.size();
         for (std::uint64_t k = 1; chainOk && k < needed; ++k) {
             EntryView c = view(input, entries[i + k]);

@@ -16,8 +16,6 @@ constexpr Msg kWrongSize{"Wrong MPS records size, file %s.\n", "Zła długość 
 
 constexpr std::uint32_t kMaxPad = 256;
 constexpr std::uint32_t kSpare = 512;
-constexpr std::uint32_t kMaxMapId = 99999999;
-constexpr std::uint64_t kBlocksPerEntry = 240;
 
 // 'L' records too short to hold a map ID take no part in linking.
 bool linkable(const MpsRecord& r) { return r.type == 'L' && r.length >= 8; }
@@ -40,12 +38,8 @@ bool readPad(InputFile& input, const Subfile& s) {
     if (pad > kMaxPad) pad = kMaxPad;
     input.mpsPad = 0;
     if (pad == 0) return true;
-    std::uint64_t k = input.mpsLength / img.blockSize;
-    std::uint64_t entry = s.firstFat + k / kBlocksPerEntry;
-    if (entry >= img.fatEntries.size()) return true;
-    const std::uint8_t* raw = img.headerBytes.data() + img.fatEntries[entry].offset;
-    std::uint64_t position = std::uint64_t{getU16(raw + 0x20 + 2 * (k % kBlocksPerEntry))} * img.blockSize +
-                             input.mpsLength % img.blockSize;
+    std::uint64_t position;
+    if (!subfilePosition(input, s.firstFat, input.mpsLength, position)) return true;
     // A file that ends early gives only the bytes it has, so an edit never writes past its end.
     if (position >= input.size) return true;
     if (pad > input.size - position) pad = static_cast<std::uint32_t>(input.size - position);
