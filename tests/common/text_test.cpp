@@ -4,6 +4,8 @@
 
 #include "common/date.h"
 
+#include <cstdlib>
+
 namespace {
 
 TEST(StoredDates, YearsBelow256CountFrom1900WithMonthsFrom0) {
@@ -50,6 +52,24 @@ TEST(MapKindNames, KnownAndUnknownKinds) {
     EXPECT_STREQ(mapKindName(5), " ??");
     EXPECT_STREQ(mapKindName(-1), " ??");
     EXPECT_STREQ(mapKindName(12), " ??");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CurrentDate, ReproducibleFromSourceDateEpoch) {
+    ::setenv("SOURCE_DATE_EPOCH", "1262315045", 1);  // 2010-01-01 03:04:05 UTC
+    takeCurrentDate();
+    EXPECT_EQ(currentDate.year, 2010);
+    EXPECT_EQ(currentDate.month, 1);
+    EXPECT_EQ(currentDate.day, 1);
+    EXPECT_EQ(formatStoredDate(currentDate), "01.01.2010 03:04:05");
+    // Not a number: the clock is used.
+    ::setenv("SOURCE_DATE_EPOCH", "12x", 1);
+    takeCurrentDate();
+    EXPECT_GE(currentDate.year, 2024);
+    ::unsetenv("SOURCE_DATE_EPOCH");
 }
 
 }  // namespace
