@@ -11,6 +11,7 @@
 #include "common/options.h"
 #include "img/input_reader.h"
 #include "info/info.h"
+#include "join/join_plan.h"
 #include "platform/console.h"
 
 const char* const clxVersion = CLX_VERSION;
@@ -41,11 +42,6 @@ char splitLetter() {
 }
 
 // The commands that later versions provide; for now they say so and fail.
-bool joinFiles(InputList&) {
-    say(kNotAvailable, 'j');
-    return false;
-}
-
 bool splitFiles(InputList&) {
     say(kNotAvailable, splitLetter());
     return false;

@@ -138,6 +138,7 @@ struct MapEntry {
     std::uint8_t hasDem = 0;
     std::uint8_t hasRouting = 0;
     std::uint8_t badCount = 0;
+    std::uint8_t excluded = 0;  // left out of a family container
 };
 
 // A part-0 entry in FAT order.

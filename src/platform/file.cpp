@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         if (f_) std::fclose(f_);
@@ -42,4 +44,20 @@ int platformSeek(std::FILE* f, std::int64_t offset, int origin) {
     return fseeko(f, static_cast<off_t>(offset), origin);
 }
 std::int64_t platformTell(std::FILE* f) { return ftello(f); }
+#endif
+
+#ifdef _WIN32
+bool platformSameFile(const char* a, const char* b) {
+    char fa[_MAX_PATH], fb[_MAX_PATH];
+    if (!_fullpath(fa, a, sizeof fa) || !_fullpath(fb, b, sizeof fb)) return false;
+    struct _stat64 sa, sb;
+    if (_stat64(fa, &sa) != 0 || _stat64(fb, &sb) != 0) return false;
+    return _stricmp(fa, fb) == 0;
+}
+#else
+bool platformSameFile(const char* a, const char* b) {
+    struct stat sa, sb;
+    if (stat(a, &sa) != 0 || stat(b, &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
 #endif

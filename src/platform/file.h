@@ -36,3 +36,6 @@ File platformCreateNew(const char* path, bool& existed);
 // fseek/ftell with 64-bit positions; 0 on success like fseek.
 int platformSeek(std::FILE* f, std::int64_t offset, int origin);
 std::int64_t platformTell(std::FILE* f);
+
+// Whether two paths name the same existing file (same device and inode).
+bool platformSameFile(const char* a, const char* b);
