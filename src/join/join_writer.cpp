@@ -141,8 +141,14 @@ std::string makeFatName(const InputFile& input, const char* extension) {
 
 bool writeGroup(InputFile& input, std::uint32_t kindMask, ImgWriter& w) {
     if (input.inputKind != 0) return writeStandalone(input, kindMask, w);
-    if (!openInput(input, "rb")) return false;
+    // Open only for a pass that has something to copy: a join of thousands
+    // of tiles makes seven passes.
+    bool needed = false;
+    for (int m : input.mapList)
+        needed = needed || (!input.maps[m].excluded && (kindMask & (1u << input.maps[m].kind)));
+    if (needed && !openInput(input, "rb")) return false;
     if (options.verbose) say(kFileLine, input.path);
+    if (!needed) return true;
     const std::uint32_t allTypes = ~0u;
     for (int m : input.mapList) {
         const MapEntry& map = input.maps[m];
@@ -195,6 +201,7 @@ bool writeJoin(InputList& inputs, const JoinLayout& layout) {
     if (outputIsInput(w.outputPath, inputs)) return false;
     w.stream = createOutput(w.outputPath, true);
     if (!w.stream) return false;
+    std::setvbuf(w.stream.get(), nullptr, _IOFBF, 1 << 20);
 
     bool ok = initHeader(w);
     static const struct {

@@ -201,3 +201,22 @@ TEST(FileExists, OpensForReading) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ByteSum, MatchesAPlainSumAtEveryLengthAndAlignment) {
+    std::vector<std::uint8_t> b(3000);
+    std::uint32_t seed = 12345;
+    for (std::uint8_t& c : b) c = static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    b[100] = b[101] = b[102] = 0xFF;
+    for (std::size_t start : {0u, 1u, 3u, 7u})
+        for (std::size_t len : {0u, 1u, 7u, 8u, 9u, 1023u, 1024u, 1025u, 2990u}) {
+            std::uint32_t plain = 0;
+            for (std::size_t i = 0; i < len; ++i) plain += b[start + i];
+            ASSERT_EQ(byteSum(b.data() + start, len), plain) << start << " " << len;
+        }
+    std::vector<std::uint8_t> ones(1 << 20, 0xFF);
+    EXPECT_EQ(byteSum(ones.data(), ones.size()), 255u << 20);
+}
+
+}  // namespace
