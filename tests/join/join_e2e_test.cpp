@@ -262,3 +262,27 @@ TEST_F(Join, OtherDataWithA) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(JoinSizes, OneLargeTypWithAndWithoutShortHeader) {
+    ScratchDir dir;
+    Bytes typ = commonHeader("TYP", 0x9C);
+    typ.resize(1000000, 0);
+    writeBytes(dir / "big.typ", typ);
+    ClxResult r = runClx({"-j", "-v", "-o", "all.img", "big.typ"}, "C", dir.path(), "", {kEpoch});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Size: block 2048, header 8192, file 1011712\n"), std::string::npos) << r.out;
+    EXPECT_EQ(fs::file_size(dir / "all.img"), 1011712u);
+    r = runClx({"-j", "-v", "-h", "-o", "all.img", "big.typ"}, "C", dir.path(), "", {kEpoch});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Size: block 1024, header 5120, file 1006592\n"), std::string::npos) << r.out;
+    Bytes file = load(dir / "all.img");
+    VerifiedImg img;
+    std::string error;
+    ASSERT_TRUE(verifyImg(file, img, error)) << error;
+    EXPECT_EQ(img.fatStart, 1024u);
+    EXPECT_EQ(subfileBytes(file, img, "big     TYP"), typ);
+}
+
+}  // namespace
