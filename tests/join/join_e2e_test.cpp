@@ -286,3 +286,55 @@ TEST(JoinSizes, OneLargeTypWithAndWithoutShortHeader) {
 }
 
 }  // namespace
+
+namespace {
+
+// A GMP map: its own header, then TRE, RGN and LBL parts; NOD and DEM offsets
+// only mark the parts as present.
+Bytes gmpMap() {
+    Bytes g = commonHeader("GMP", 0x31);
+    g.resize(0x31, 0);
+    const uint32_t tre = 0x31, rgn = tre + 188, lbl = rgn + 0x1D, net = lbl + 0x200;
+    Bytes t = commonHeader("TRE", 188);
+    t.resize(188, 0);
+    putLe32(t, 0x74, 4242);
+    Bytes r = commonHeader("RGN", 0x1D);
+    Bytes l = commonHeader("LBL", 0x1CA);
+    l.resize(0x200, 0);
+    for (const Bytes* part : {&t, &r, &l}) g.insert(g.end(), part->begin(), part->end());
+    g.resize(net + 64, 0);
+    putLe32(g, 0x19, tre);
+    putLe32(g, 0x1D, rgn);
+    putLe32(g, 0x21, lbl);
+    putLe32(g, 0x25, net);
+    putLe32(g, 0x29, net + 16);
+    putLe32(g, 0x2D, net + 32);
+    return g;
+}
+
+TEST(JoinNtMaps, KeptWholeWithWarningsUnderQ) {
+    ScratchDir dir;
+    ImgLayout l;
+    l.subfiles = {{"I0001092", "GMP", gmpMap(), {}}};
+    writeBytes(dir / "nt.img", buildImg(l));
+    ClxResult r = runClx({"-j", "-q", "-o", "all.img", "nt.img"}, "C", dir.path(), "", {kEpoch});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, kBanner +
+                         "Writing: indexes\nWriting: data MD2\nWriting: data TRF\nWriting: data TYP\nWriting: data MMR\n"
+                         "Writing: maps NT\n"
+                         "==Warning: DEM data not removed from NT map I0001092.\n"
+                         "==Warning: NOD data not removed from NT map I0001092.\n"
+                         "Writing: maps MPC\nWriting: data MAPSOURC.MPS\nWriting: header\n"
+                         "\nThere were warnings, result can be faulty.\n");
+    Bytes file = load(dir / "all.img");
+    VerifiedImg img;
+    std::string error;
+    ASSERT_TRUE(verifyImg(file, img, error)) << error;
+    EXPECT_EQ(subfileBytes(file, img, "I0001092GMP"), gmpMap());
+    // Its new record carries the TRE part's map ID.
+    Bytes mps = subfileBytes(file, img, "MAPSOURCMPS");
+    ASSERT_EQ(mps[0], 'L');
+    EXPECT_EQ(readLe32(mps, 7), 4242u);
+}
+
+}  // namespace
