@@ -12,6 +12,7 @@
 #include "img/input_reader.h"
 #include "info/info.h"
 #include "join/join_plan.h"
+#include "split/split.h"
 #include "platform/console.h"
 
 const char* const clxVersion = CLX_VERSION;
@@ -36,17 +37,8 @@ bool hasWriteChange() {
            o.labelCase || o.versionMode;
 }
 
-char splitLetter() {
-    static const char letters[] = {0, 's', 'S', 'G', 'g', 'k'};
-    return options.splitKind < sizeof letters ? letters[options.splitKind] : 0;
-}
 
 // The commands that later versions provide; for now they say so and fail.
-bool splitFiles(InputList&) {
-    say(kNotAvailable, splitLetter());
-    return false;
-}
-
 void writeChanges(InputFile&) { say(kNotAvailable, 'w'); }
 
 }  // namespace

@@ -43,15 +43,17 @@ void closeInput(InputFile& input) { input.stream.close(); }
 
 bool fileExists(const std::string& name) { return platformOpen(name.c_str(), "rb").isOpen(); }
 
-File createOutput(const std::string& name, bool allowExisting) {
+File createOutput(const std::string& name, bool allowExisting, bool* existed) {
     File f;
+    if (existed) *existed = false;
     if (allowExisting) {
         f = platformOpen(name.c_str(), "wb");
     } else {
-        bool existed = false;
-        f = platformCreateNew(name.c_str(), existed);
-        if (existed) {
+        bool exists = false;
+        f = platformCreateNew(name.c_str(), exists);
+        if (exists) {
             say(kOutputExists, name);
+            if (existed) *existed = true;
             return File();
         }
     }
@@ -66,10 +68,10 @@ std::string outputPathFor(const std::string& name) {
     return full + name;
 }
 
-File createOutputInDir(const std::string& name, bool allowExisting, std::string* builtName) {
+File createOutputInDir(const std::string& name, bool allowExisting, std::string* builtName, bool* existed) {
     std::string full = outputPathFor(name);
     if (builtName) *builtName = full;
-    return createOutput(full, allowExisting);
+    return createOutput(full, allowExisting, existed);
 }
 
 int seek64(std::FILE* stream, std::int64_t offset, int origin) {

@@ -32,12 +32,14 @@ void closeInput(InputFile& input);
 bool fileExists(const std::string& name);
 
 // Creates an output for binary writing. With allowExisting false an existing
-// name is refused ("Output file already exist") and never truncated.
-File createOutput(const std::string& name, bool allowExisting);
+// name is refused ("Output file already exist") and never truncated; existed
+// then tells that case from a real failure.
+File createOutput(const std::string& name, bool allowExisting, bool* existed = nullptr);
 
 // As createOutput, with the name placed in the split output directory when
 // one is set. builtName receives the full name used.
-File createOutputInDir(const std::string& name, bool allowExisting, std::string* builtName = nullptr);
+File createOutputInDir(const std::string& name, bool allowExisting, std::string* builtName = nullptr,
+                       bool* existed = nullptr);
 
 // The full name createOutputInDir uses for a name.
 std::string outputPathFor(const std::string& name);

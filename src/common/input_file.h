@@ -64,6 +64,7 @@ struct InputFile {
     std::uint32_t codePage = 0;
     SubfileType detectedType = typeNone;
     Subfile single;
+    std::string fileBaseName;  // a stand-alone input's name in the split output
 
     bool isContainer() const { return inputKind == 0 && !img.headerBytes.empty(); }
 };

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 // Codes from the three-letter subfile type.
@@ -139,6 +140,17 @@ struct MapEntry {
     std::uint8_t hasRouting = 0;
     std::uint8_t badCount = 0;
     std::uint8_t excluded = 0;  // left out of a family container
+    std::uint8_t used = 0;      // chosen for some family container
+
+    // What the split made of the map.
+    std::uint32_t mapBlockSize = 0;
+    std::uint32_t mapHeaderSize = 0;
+    std::uint32_t mapFileSize = 0;
+    std::string mapFileName;
+    std::uint32_t mapNumber = 0;
+    std::string headerText;
+    std::uint8_t outOfArea = 0;
+    std::uint32_t flatDemSize = 0;
 };
 
 // A part-0 entry in FAT order.

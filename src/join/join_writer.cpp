@@ -64,24 +64,6 @@ bool copySubfile(InputFile& input, const Subfile& s, const char* name8, ImgWrite
     return padToBlock(w, s.size) && addFatEntries(w, name8, s.name + 8, s.size);
 }
 
-bool copyMap(InputFile& input, const MapEntry& map, ImgWriter& w, std::uint32_t typeMask) {
-    if (options.ntFormat && map.kind == mpcMap) {
-        if (convertMapToGmp(input, map, w)) return true;
-        say(kNoConversion, map.name);
-        return false;
-    }
-    if (map.kind == ntMap && options.dropDem) {
-        if (map.hasDem) warn(kDemKept, map.name);
-        if (map.hasRouting) warn(kNodKept, map.name);
-    }
-    for (std::uint32_t i = 0; i < map.subfileCount; ++i) {
-        const Subfile& s = input.subfiles[map.firstSubfile + i];
-        if (!(typeMask & (1u << s.type))) continue;
-        if (!copySubfile(input, s, w.renameMaps ? w.newMapName : s.name, w)) return false;
-    }
-    return true;
-}
-
 bool copyStandalone(InputFile& input, const std::string& name, ImgWriter& w) {
     const std::uint64_t size = input.rawLength;
     for (std::uint64_t done = 0; done < size;) {
@@ -121,6 +103,24 @@ bool writeStandalone(InputFile& input, std::uint32_t kindMask, ImgWriter& w) {
 }
 
 }  // namespace
+
+bool copyMap(InputFile& input, const MapEntry& map, ImgWriter& w, std::uint32_t typeMask) {
+    if (options.ntFormat && map.kind == mpcMap) {
+        if (convertMapToGmp(input, map, w)) return true;
+        say(kNoConversion, map.name);
+        return false;
+    }
+    if (map.kind == ntMap && options.dropDem) {
+        if (map.hasDem) warn(kDemKept, map.name);
+        if (map.hasRouting) warn(kNodKept, map.name);
+    }
+    for (std::uint32_t i = 0; i < map.subfileCount; ++i) {
+        const Subfile& s = input.subfiles[map.firstSubfile + i];
+        if (!(typeMask & (1u << s.type))) continue;
+        if (!copySubfile(input, s, w.renameMaps ? w.newMapName : s.name, w)) return false;
+    }
+    return true;
+}
 
 std::string makeFatName(const InputFile& input, const char* extension) {
     std::string name(11, ' ');

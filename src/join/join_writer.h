@@ -12,6 +12,9 @@ bool writeJoin(InputList& inputs, const JoinLayout& layout);
 // Everything of one input whose kind bit is in the mask.
 bool writeGroup(InputFile& input, std::uint32_t kindMask, ImgWriter& w);
 
+// Copies the member subfiles of one map whose types are in the mask.
+bool copyMap(InputFile& input, const MapEntry& map, ImgWriter& w, std::uint32_t typeMask);
+
 // The "other" group: present kinds not written yet, input by input.
 bool writeOtherGroup(InputList& inputs, std::uint32_t kinds, ImgWriter& w);
 

@@ -9,9 +9,13 @@
 #include "img/container.h"
 #include "img/map_grouping.h"
 #include "join/join_plan.h"
+#include "join/join_writer.h"
 
 namespace {
 
+constexpr Msg kWritingOther{"Writing: %s\n", "Zapis: %s\n"};
+constexpr Msg kOther{"other", "dane inne"};
+constexpr Msg kWritingHeader{"Writing: header\n", "Zapis: naglowek\n"};
 constexpr Msg kWritingMps{"Writing: data MAPSOURC.MPS\n", "Zapis: dane MAPSOURC.MPS\n"};
 
 constexpr std::size_t kNameLimit = 50;
@@ -126,6 +130,39 @@ bool writeCatalogue(InputList& inputs, ImgWriter& w) {
         appendInputRecords(input, b, [](std::uint8_t t) { return t != 'V' && t != 'L' && t != 'F' && t != 0; });
     dropDuplicateRecords(b);
     return writeMpsSubfile(w);
+}
+
+bool writeFamilyCatalogue(InputFile& input, std::uint32_t kinds, ImgWriter& w, std::uint32_t familyId,
+                          std::uint32_t productId) {
+    std::uint32_t rest = kinds & ~w.writtenKinds;
+    if (rest) {
+        say(kWritingOther, useEnglish ? kOther.en : kOther.pl);
+        w.writtenKinds |= rest;
+        if (!writeGroup(input, rest, w)) return false;
+    }
+    std::vector<std::uint8_t>& b = w.mpsBuffer;
+    const std::string name = recordName(w);
+    std::vector<std::uint8_t> body;
+    appendText(body, name);
+    body.push_back(0);
+    appendRecord(b, 'V', body);
+    setHeaderDescription(w, name);
+    body.clear();
+    append16(body, productId & 0xFFFF);
+    append16(body, familyId & 0xFFFF);
+    body.insert(body.end(), 6, 0);
+    appendRecord(b, 'P', body);
+    body.clear();
+    append16(body, productId & 0xFFFF);
+    append16(body, familyId & 0xFFFF);
+    appendText(body, name);
+    appendRecord(b, 'F', body);
+    say(kWritingMps);
+    appendInputRecords(input, b, [](std::uint8_t t) { return t != 'V' && t != 'L' && t != 'F' && t != 'P' && t != 0; });
+    dropDuplicateRecords(b);
+    if (!writeMpsSubfile(w)) return false;
+    say(kWritingHeader);
+    return writeHeader(w);
 }
 
 void dropDuplicateRecords(std::vector<std::uint8_t>& b) {

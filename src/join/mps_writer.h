@@ -16,6 +16,11 @@ void addStandaloneMapRecord(const InputFile& input, ImgWriter& w);
 // Sets the header description and, without -x, writes the catalogue.
 bool writeCatalogue(InputList& inputs, ImgWriter& w);
 
+// The closing steps of one family container: the other group, its
+// catalogue and the header.
+bool writeFamilyCatalogue(InputFile& input, std::uint32_t kinds, ImgWriter& w, std::uint32_t familyId,
+                          std::uint32_t productId);
+
 // Removes repeated 'F' and 'P' records (same family and product), keeping the
 // first of each.
 void dropDuplicateRecords(std::vector<std::uint8_t>& buffer);

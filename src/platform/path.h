@@ -2,6 +2,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 // The part of a path after its last directory separator ("/" on POSIX;
@@ -11,6 +12,10 @@ std::string_view platformBaseName(std::string_view path);
 // Whether a directory text already ends in a separator, so that no further
 // one is needed before a file name.
 bool platformEndsInSeparator(std::string_view dir);
+
+// Platform rules on top of the portable file-name cleaning: on Windows a
+// reserved device name gets a "_" prefix and a trailing dot or blank becomes "_".
+void platformFixFileName(std::string& name);
 
 // The separator placed between a directory and a file name.
 inline constexpr const char* platformSeparator =

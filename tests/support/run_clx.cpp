@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,6 +93,12 @@ ClxResult runClx(const ClxRun& run) {
         dup2(errPipe[1], 2);
         for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) close(fd);
         if (!run.dir.empty() && chdir(run.dir.c_str()) != 0) _exit(127);
+        if (run.fileSizeLimit) {
+            // The write fails with EFBIG instead of the process being killed.
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{run.fileSizeLimit, run.fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

@@ -1,6 +1,7 @@
 // Runs the built clx in a scratch directory and captures what it says.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,13 +18,14 @@ struct ClxRun {
     std::filesystem::path dir;              // working directory; empty: current
     std::string input;                      // standard input
     std::vector<std::string> extraEnv;      // "NAME=value"
+    std::uint64_t fileSizeLimit = 0;        // bytes a file may grow to (0: no limit); writes beyond fail
 };
 
 ClxResult runClx(const ClxRun& run);
 
 inline ClxResult runClx(std::vector<std::string> args, std::string lang = "C", std::filesystem::path dir = {},
                         std::string input = {}, std::vector<std::string> extraEnv = {}) {
-    return runClx(ClxRun{std::move(args), std::move(lang), std::move(dir), std::move(input), std::move(extraEnv)});
+    return runClx(ClxRun{std::move(args), std::move(lang), std::move(dir), std::move(input), std::move(extraEnv), 0});
 }
 
 // A fresh directory under the system's temporary directory, removed with the

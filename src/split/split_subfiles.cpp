@@ -1,0 +1,63 @@
+#include <algorithm>
+
+#include "common/file_names.h"
+#include "common/file_ops.h"
+#include "common/message.h"
+#include "common/options.h"
+#include "img/container.h"
+#include "split/split.h"
+
+namespace {
+
+constexpr Msg kWriteVerbose{"Write subfile %s, len. %9u\n", "Zapis podzbioru %s, dlug %9u\n"};
+constexpr Msg kWrite{"Write subfile %s\n", "Zapis podzbioru %s\n"};
+constexpr Msg kReadError{"Read error, file %s.\n", "Błąd odczytu pliku %s.\n"};
+constexpr Msg kWriteError{"Write error, file %s.\n", "Błąd zapisu pliku %s.\n"};
+
+constexpr std::size_t kChunk = 0x1000000;
+
+bool writeSubfile(InputFile& input, SplitState& state, const Subfile& s, std::vector<std::uint8_t>& buffer) {
+    std::string ext(s.name + 8, 3);
+    ext = ext.substr(0, std::find_if(ext.begin(), ext.end(), [](char c) { return static_cast<unsigned char>(c) <= 32; }) -
+                            ext.begin());
+    const std::string fileName = safeFileName(trimmedField(std::string_view(s.name, 8))) + "." + safeFileName(ext);
+    if (options.verbose) say(kWriteVerbose, fileName, s.size);
+    else say(kWrite, fileName);
+    std::string full;
+    File out = createSplitOutput(state, fileName, full);
+    if (!out) return true;
+    listCreatedFile(state, fileName);
+    bool ok = true;
+    for (std::uint64_t done = 0; ok && done < s.size;) {
+        std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), s.size - done));
+        if (!readSubfileBytes(input, s.firstFat, done, n, buffer.data())) {
+            say(kReadError, input.path);
+            ok = false;
+        } else if (std::fwrite(buffer.data(), 1, n, out.get()) != n) {
+            say(kWriteError, fileName);
+            ok = false;
+        }
+        done += n;
+    }
+    return finishSplitOutput(out, full, ok);
+}
+
+}  // namespace
+
+bool splitSubfiles(InputFile& input, SplitState& state) {
+    if (input.inputKind != 0) return true;
+    std::uint64_t largest = 1;
+    for (const Subfile& s : input.subfiles) largest = std::max<std::uint64_t>(largest, s.size);
+    std::vector<std::uint8_t> buffer;
+    if (!allocChecked(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(largest, kChunk)))) return false;
+    if (!openInput(input, "rb")) return false;
+    for (const Subfile& s : input.subfiles) {
+        if (s.type == typeNone) continue;
+        if (!writeSubfile(input, state, s, buffer)) {
+            closeInput(input);
+            return false;
+        }
+    }
+    closeInput(input);
+    return true;
+}
