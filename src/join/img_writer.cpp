@@ -27,6 +27,8 @@ void putDescription(std::vector<std::uint8_t>& h, const std::string& name) {
 
 }  // namespace
 
+void reportTooBig() { say(kTooBig); }
+
 bool allocWriterBuffers(ImgWriter& w, std::uint64_t largestSubfile, std::uint32_t chunkCap) {
     w.chunkSize = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(largestSubfile, chunkCap)));
     return allocChecked(w.headerBuffer, std::size_t{w.headerSize}) && allocChecked(w.copyBuffer, w.chunkSize);
@@ -101,7 +103,7 @@ bool addFatEntries(ImgWriter& w, const char* name8, const char* type3, std::uint
     const std::uint64_t entries = (blocks + kBlocksPerFatEntry - 1) / kBlocksPerFatEntry;
     if (entries > kMaxPartsPerSubfile || w.fatCursor + entries * kFatEntrySize > w.headerSize ||
         w.nextBlock + blocks > kMaxBlocks) {
-        say(kTooBig);
+        reportTooBig();
         return false;
     }
     std::uint64_t left = blocks;

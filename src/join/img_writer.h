@@ -34,6 +34,9 @@ struct ImgWriter {
     std::uint32_t checksum = 0;
 };
 
+// "Total file length too big." for a plan or a writer beyond the limits.
+void reportTooBig();
+
 // Block numbers a container may hand out.
 inline constexpr std::uint32_t kMaxBlocks = 65520;
 

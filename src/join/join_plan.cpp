@@ -17,7 +17,6 @@ constexpr Msg kRepeatedFile{", file %s", ", plik %s"};
 constexpr Msg kRepeatedEnd{".\n", ".\n"};
 constexpr Msg kTooManySectors{"Total file length too big (sectors %X, %uk).\n", "Suma plików zbyt duża (sektory %X, %uk).\n"};
 constexpr Msg kTooBigBlocks{"Total file length too big (blocks).\n", "Suma plików zbyt duża (blok).\n"};
-constexpr Msg kTooBig{"Total file length too big.\n", "Suma plików zbyt duża (dokładne).\n"};
 constexpr Msg kSize{"Size: block %u, header %u, file %llu\n", "rozmiary: blok %u, nagłówek %u, plik %llu\n"};
 
 constexpr std::uint64_t kMaxSectors = 0x8000000;
@@ -95,7 +94,7 @@ bool countInput(const InputFile& input, JoinLayout& layout) {
     if (input.inputKind != 0) {
         // A subfile's length is 32 bits in the FAT.
         if (input.size > 0xFFFFFFFFu) {
-            say(kTooBig);
+            reportTooBig();
             return false;
         }
         ++layout.mapCount;
@@ -212,6 +211,10 @@ bool pickLayout(JoinLayout& l) {
     return true;
 }
 
+void reportLayoutSize(const JoinLayout& layout) {
+    if (options.verbose) say(kSize, layout.blockSize, layout.headerSize, layout.fileSize);
+}
+
 bool joinFiles(InputList& inputs) {
     if (inputs.empty()) {
         say(kInputMissing);
@@ -231,9 +234,9 @@ bool joinFiles(InputList& inputs) {
     if (!planCandidates(layout, options.shortHeader, options.blockSizeKb)) return false;
     for (const InputFile& input : inputs) countBlocks(input, layout);
     if (!pickLayout(layout)) {
-        say(kTooBig);
+        reportTooBig();
         return false;
     }
-    if (options.verbose) say(kSize, layout.blockSize, layout.headerSize, layout.fileSize);
+    reportLayoutSize(layout);
     return writeJoin(inputs, layout);
 }

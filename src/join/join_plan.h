@@ -40,6 +40,9 @@ void countBlocks(const InputFile& input, JoinLayout& layout);
 std::uint32_t chooseBlockSize(const JoinLayout& layout, bool shortHeader);
 bool pickLayout(JoinLayout& layout);
 
+// The verbose size line of a planned container.
+void reportLayoutSize(const JoinLayout& layout);
+
 // Block candidates from the automatic size (or -b); false (message printed)
 // when the sizes are beyond any container.
 bool planCandidates(JoinLayout& layout, bool shortHeader, std::uint32_t blockSizeKb);

@@ -19,7 +19,6 @@ constexpr Msg kFileLine{"file %s\n", "plik %s\n"};
 constexpr Msg kMapLine{"map  %8s,  file %9llxh,  fat %5xh,  sub-files %2u\n",
                        "mapa %8s,  plik %9llxh,  fat %5xh,  podzbiory %2u\n"};
 constexpr Msg kDataLine{"data %s,  file %9llxh,  fat %5xh\n", "dane %s,  plik %9llxh,  fat %5xh\n"};
-constexpr Msg kReadError{"Read error, file %s.\n", "Błąd odczytu pliku %s.\n"};
 constexpr Msg kWrongData{"Read, wrong data in file %s.\n", "Odczyt, złe dane w pliku %s.\n"};
 constexpr Msg kNoConversion{"Conversion to NT format wasn't done, map %s.\n\n",
                             "Konwersja na format NT nie została wykonana, mapa %s.\n\n"};
@@ -51,7 +50,7 @@ bool copySubfile(InputFile& input, const Subfile& s, const char* name8, ImgWrite
     for (std::uint64_t done = 0; done < s.size;) {
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(w.chunkSize, s.size - done));
         if (!readSubfileBytes(input, s.firstFat, done, n, w.copyBuffer.data())) {
-            say(kReadError, input.path);
+            reportReadError(input.path);
             return false;
         }
         if (done == 0 && hasCommonHeader(s.type) && (n < 8 || std::memcmp(w.copyBuffer.data() + 2, "GARMIN", 6) != 0)) {
@@ -69,7 +68,7 @@ bool copyStandalone(InputFile& input, const std::string& name, ImgWriter& w) {
     for (std::uint64_t done = 0; done < size;) {
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(w.chunkSize, size - done));
         if (!readAt(input, w.copyBuffer.data(), done, n)) {
-            say(kReadError, input.path);
+            reportReadError(input.path);
             return false;
         }
         if (!writeData(w, w.copyBuffer.data(), n)) return false;
@@ -165,13 +164,27 @@ bool writeGroup(InputFile& input, std::uint32_t kindMask, ImgWriter& w) {
     return true;
 }
 
-bool writeOtherGroup(InputList& inputs, std::uint32_t kinds, ImgWriter& w) {
+bool writeOtherKinds(ImgWriter& w, std::uint32_t kinds, const std::function<bool(std::uint32_t kindMask)>& writeKind) {
     std::uint32_t rest = kinds & ~w.writtenKinds;
     if (!rest) return true;
     say(kWriting, text(kOther));
     w.writtenKinds |= rest;
-    for (InputFile& input : inputs)
-        if (!writeGroup(input, rest, w)) return false;
+    return writeKind(rest);
+}
+
+void announceHeader() { say(kWritingHeader); }
+
+bool writeGroupsInOrder(ImgWriter& w, const std::function<bool(std::uint32_t kindMask)>& writeKind) {
+    static const struct {
+        MapKind kind;
+        const Msg* label;
+    } groups[] = {{searchIndex, &kIndexes}, {md2Data, &kDataMd2}, {trfData, &kDataTrf}, {typData, &kDataTyp},
+                  {mmrData, &kDataMmr},     {ntMap, &kMapsNt},    {mpcMap, &kMapsMpc}};
+    for (const auto& g : groups) {
+        say(kWriting, text(*g.label));
+        w.writtenKinds |= 1u << g.kind;
+        if (!writeKind(1u << g.kind)) return false;
+    }
     return true;
 }
 
@@ -204,22 +217,14 @@ bool writeJoin(InputList& inputs, const JoinLayout& layout) {
     std::setvbuf(w.stream.get(), nullptr, _IOFBF, 1 << 20);
 
     bool ok = initHeader(w);
-    static const struct {
-        MapKind kind;
-        const Msg* label;
-    } groups[] = {{searchIndex, &kIndexes}, {md2Data, &kDataMd2}, {trfData, &kDataTrf}, {typData, &kDataTyp},
-                  {mmrData, &kDataMmr},     {ntMap, &kMapsNt},    {mpcMap, &kMapsMpc}};
-    if (ok && !options.noMps) {
-        for (const auto& g : groups) {
-            say(kWriting, text(*g.label));
-            w.writtenKinds |= 1u << g.kind;
-            for (InputFile& input : inputs)
-                if (!(ok = writeGroup(input, 1u << g.kind, w))) break;
-            if (!ok) break;
-        }
-    }
-    ok = ok && writeOtherGroup(inputs, layout.presentKinds, w) && writeCatalogue(inputs, w);
-    if (ok) say(kWritingHeader);
+    auto writeFromAll = [&](std::uint32_t mask) {
+        for (InputFile& input : inputs)
+            if (!writeGroup(input, mask, w)) return false;
+        return true;
+    };
+    if (ok && !options.noMps) ok = writeGroupsInOrder(w, writeFromAll);
+    ok = ok && writeOtherKinds(w, layout.presentKinds, writeFromAll) && writeCatalogue(inputs, w);
+    if (ok) announceHeader();
     ok = ok && writeHeader(w);
     return closeOutput(w) && ok;
 }

@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr Msg kWritingOther{"Writing: %s\n", "Zapis: %s\n"};
-constexpr Msg kOther{"other", "dane inne"};
-constexpr Msg kWritingHeader{"Writing: header\n", "Zapis: naglowek\n"};
 constexpr Msg kWritingMps{"Writing: data MAPSOURC.MPS\n", "Zapis: dane MAPSOURC.MPS\n"};
 
 constexpr std::size_t kNameLimit = 50;
@@ -134,12 +131,7 @@ bool writeCatalogue(InputList& inputs, ImgWriter& w) {
 
 bool writeFamilyCatalogue(InputFile& input, std::uint32_t kinds, ImgWriter& w, std::uint32_t familyId,
                           std::uint32_t productId) {
-    std::uint32_t rest = kinds & ~w.writtenKinds;
-    if (rest) {
-        say(kWritingOther, useEnglish ? kOther.en : kOther.pl);
-        w.writtenKinds |= rest;
-        if (!writeGroup(input, rest, w)) return false;
-    }
+    if (!writeOtherKinds(w, kinds, [&](std::uint32_t mask) { return writeGroup(input, mask, w); })) return false;
     std::vector<std::uint8_t>& b = w.mpsBuffer;
     const std::string name = recordName(w);
     std::vector<std::uint8_t> body;
@@ -161,7 +153,7 @@ bool writeFamilyCatalogue(InputFile& input, std::uint32_t kinds, ImgWriter& w, s
     appendInputRecords(input, b, [](std::uint8_t t) { return t != 'V' && t != 'L' && t != 'F' && t != 'P' && t != 0; });
     dropDuplicateRecords(b);
     if (!writeMpsSubfile(w)) return false;
-    say(kWritingHeader);
+    announceHeader();
     return writeHeader(w);
 }
 

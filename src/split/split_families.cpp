@@ -17,17 +17,6 @@ namespace {
 constexpr Msg kSplitFile{"Split file %s into mapsets.\n", "Podzial pliku %s na mapsety.\n"};
 constexpr Msg kNotAllUsed{"== Warning: not all maps were used.\n", "== Ostrzeżenie: nie wszystkie mapy zostały użyte.\n"};
 constexpr Msg kUnused{"== Unused map %s %s.\n", "== Niewykorzystana mapa %s %s.\n"};
-constexpr Msg kTooBig{"Total file length too big.\n", "Suma plików zbyt duża (dokładne).\n"};
-constexpr Msg kSize{"Size: block %u, header %u, file %llu\n", "rozmiary: blok %u, nagłówek %u, plik %llu\n"};
-constexpr Msg kWriting{"Writing: %s\n", "Zapis: %s\n"};
-
-constexpr Msg kIndexes{"indexes", "indeksy"};
-constexpr Msg kDataMd2{"data MD2", "dane MD2"};
-constexpr Msg kDataTrf{"data TRF", "dane TRF"};
-constexpr Msg kDataTyp{"data TYP", "dane TYP"};
-constexpr Msg kDataMmr{"data MMR", "dane MMR"};
-constexpr Msg kMapsNt{"maps NT", "mapy NT"};
-constexpr Msg kMapsMpc{"maps MPC", "mapy MPC"};
 
 constexpr std::uint32_t kFamilyChunk = 0x2000000;
 
@@ -81,10 +70,10 @@ bool writeFamily(InputFile& input, SplitState& state, const Family& family) {
     if (!countInput(input, layout) || !planCandidates(layout, options.shortHeader, 0)) return false;
     countBlocks(input, layout);
     if (!pickLayout(layout)) {
-        say(kTooBig);
+        reportTooBig();
         return false;
     }
-    if (options.verbose) say(kSize, layout.blockSize, layout.headerSize, layout.fileSize);
+    reportLayoutSize(layout);
 
     char name[32];
     std::snprintf(name, sizeof name, "FAM_%04u.img", unsigned{family.fid});
@@ -103,18 +92,7 @@ bool writeFamily(InputFile& input, SplitState& state, const Family& family) {
     w.stream = createSplitOutput(state, name, full);
     if (!w.stream) return true;
 
-    static const struct {
-        MapKind kind;
-        const Msg* label;
-    } groups[] = {{searchIndex, &kIndexes}, {md2Data, &kDataMd2}, {trfData, &kDataTrf}, {typData, &kDataTyp},
-                  {mmrData, &kDataMmr},     {ntMap, &kMapsNt},    {mpcMap, &kMapsMpc}};
-    bool ok = initHeader(w);
-    for (const auto& g : groups) {
-        if (!ok) break;
-        say(kWriting, useEnglish ? g.label->en : g.label->pl);
-        w.writtenKinds |= 1u << g.kind;
-        ok = writeGroup(input, 1u << g.kind, w);
-    }
+    bool ok = initHeader(w) && writeGroupsInOrder(w, [&](std::uint32_t mask) { return writeGroup(input, mask, w); });
     ok = ok && writeFamilyCatalogue(input, layout.presentKinds, w, family.fid, family.pid);
     return finishSplitOutput(w.stream, full, ok);
 }

@@ -16,8 +16,6 @@ namespace {
 
 constexpr Msg kSplitMap{"Split map %s.\n", "Podzial mapy %s.\n"};
 constexpr Msg kDataInput{"Split map, data file %s.\n", "Podzial mapy, plik danych %s.\n"};
-constexpr Msg kWriteError{"Write error, file %s.\n", "Błąd zapisu pliku %s.\n"};
-constexpr Msg kReadError{"Read error, file %s.\n", "Błąd odczytu pliku %s.\n"};
 constexpr Msg kWriteMapVerbose{"Write map  %8s -> %16s, file %9u, header %6Xh, block %u\n",
                                "Zapis mapy %8s -> %16s, plik %9u, naglowek %6Xh, blok %u\n"};
 constexpr Msg kWriteMap{"Write map  %8s -> %16s\n", "Zapis mapy %8s -> %16s\n"};
@@ -131,10 +129,10 @@ bool writeDataFile(InputFile& input, SplitState& state, MapEntry& map, ImgWriter
         for (std::uint64_t done = 0; ok && done < s.size;) {
             std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(w.chunkSize, s.size - done));
             if (!readSubfileBytes(input, s.firstFat, done, n, w.copyBuffer.data())) {
-                say(kReadError, input.path);
+                reportReadError(input.path);
                 ok = false;
             } else if (std::fwrite(w.copyBuffer.data(), 1, n, out.get()) != n) {
-                say(kWriteError, fileName);
+                reportWriteError(fileName);
                 ok = false;
             }
             done += n;
@@ -162,10 +160,10 @@ bool copyDataFile(InputFile& input, SplitState& state) {
     for (std::uint64_t done = 0; ok && done < input.rawLength;) {
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, input.rawLength - done));
         if (!readAt(input, buffer.data(), done, n)) {
-            say(kReadError, input.path);
+            reportReadError(input.path);
             ok = false;
         } else if (std::fwrite(buffer.data(), 1, n, out.get()) != n) {
-            say(kWriteError, input.fileBaseName);
+            reportWriteError(input.fileBaseName);
             ok = false;
         }
         done += n;
@@ -291,7 +289,7 @@ bool splitMaps(InputFile& input, SplitState& state) {
             break;
         }
         if (!ok) {
-            say(kWriteError, mapName(map));
+            reportWriteError(mapName(map));
             closeInput(input);
             return false;
         }

@@ -11,8 +11,6 @@ namespace {
 
 constexpr Msg kWriteVerbose{"Write subfile %s, len. %9u\n", "Zapis podzbioru %s, dlug %9u\n"};
 constexpr Msg kWrite{"Write subfile %s\n", "Zapis podzbioru %s\n"};
-constexpr Msg kReadError{"Read error, file %s.\n", "Błąd odczytu pliku %s.\n"};
-constexpr Msg kWriteError{"Write error, file %s.\n", "Błąd zapisu pliku %s.\n"};
 
 constexpr std::size_t kChunk = 0x1000000;
 
@@ -31,10 +29,10 @@ bool writeSubfile(InputFile& input, SplitState& state, const Subfile& s, std::ve
     for (std::uint64_t done = 0; ok && done < s.size;) {
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), s.size - done));
         if (!readSubfileBytes(input, s.firstFat, done, n, buffer.data())) {
-            say(kReadError, input.path);
+            reportReadError(input.path);
             ok = false;
         } else if (std::fwrite(buffer.data(), 1, n, out.get()) != n) {
-            say(kWriteError, fileName);
+            reportWriteError(fileName);
             ok = false;
         }
         done += n;
