@@ -65,6 +65,26 @@ void appendInputRecords(const InputFile& input, std::vector<std::uint8_t>& b, bo
     }
 }
 
+// 'V': the mapset name.
+void appendMapsetRecord(std::vector<std::uint8_t>& b, const std::string& name) {
+    std::vector<std::uint8_t> body;
+    appendText(body, name);
+    body.push_back(0);
+    appendRecord(b, 'V', body);
+}
+
+// 'P' and 'F': the product and its family.
+void appendProductRecords(std::vector<std::uint8_t>& b, const std::string& name, std::uint32_t pid, std::uint32_t fid) {
+    std::vector<std::uint8_t> body;
+    append16(body, pid & 0xFFFF);
+    append16(body, fid & 0xFFFF);
+    body.insert(body.end(), 6, 0);
+    appendRecord(b, 'P', body);
+    body.resize(4);
+    appendText(body, name);
+    appendRecord(b, 'F', body);
+}
+
 bool writeMpsSubfile(ImgWriter& w) {
     const std::uint64_t length = w.mpsBuffer.size();
     return writeData(w, w.mpsBuffer.data(), w.mpsBuffer.size()) && padToBlock(w, length) &&
@@ -104,23 +124,8 @@ bool writeCatalogue(InputList& inputs, ImgWriter& w) {
     setHeaderDescription(w, recordName(w));
     if (options.noMps) return true;
     std::vector<std::uint8_t>& b = w.mpsBuffer;
-    const std::string name = recordName(w);
-    std::vector<std::uint8_t> body;
-    appendText(body, name);
-    body.push_back(0);
-    appendRecord(b, 'V', body);
-    if (options.familyId || options.productId) {
-        body.clear();
-        append16(body, options.productId & 0xFFFF);
-        append16(body, options.familyId & 0xFFFF);
-        body.insert(body.end(), 6, 0);
-        appendRecord(b, 'P', body);
-        body.clear();
-        append16(body, options.productId & 0xFFFF);
-        append16(body, options.familyId & 0xFFFF);
-        appendText(body, name);
-        appendRecord(b, 'F', body);
-    }
+    appendMapsetRecord(b, recordName(w));
+    if (options.familyId || options.productId) appendProductRecords(b, recordName(w), options.productId, options.familyId);
     say(kWritingMps);
     for (const InputFile& input : inputs) appendInputRecords(input, b, [](std::uint8_t t) { return t == 'F'; });
     for (const InputFile& input : inputs)
@@ -133,22 +138,9 @@ bool writeFamilyCatalogue(InputFile& input, std::uint32_t kinds, ImgWriter& w, s
                           std::uint32_t productId) {
     if (!writeOtherKinds(w, kinds, [&](std::uint32_t mask) { return writeGroup(input, mask, w); })) return false;
     std::vector<std::uint8_t>& b = w.mpsBuffer;
-    const std::string name = recordName(w);
-    std::vector<std::uint8_t> body;
-    appendText(body, name);
-    body.push_back(0);
-    appendRecord(b, 'V', body);
-    setHeaderDescription(w, name);
-    body.clear();
-    append16(body, productId & 0xFFFF);
-    append16(body, familyId & 0xFFFF);
-    body.insert(body.end(), 6, 0);
-    appendRecord(b, 'P', body);
-    body.clear();
-    append16(body, productId & 0xFFFF);
-    append16(body, familyId & 0xFFFF);
-    appendText(body, name);
-    appendRecord(b, 'F', body);
+    appendMapsetRecord(b, recordName(w));
+    setHeaderDescription(w, recordName(w));
+    appendProductRecords(b, recordName(w), productId, familyId);
     say(kWritingMps);
     appendInputRecords(input, b, [](std::uint8_t t) { return t != 'V' && t != 'L' && t != 'F' && t != 'P' && t != 0; });
     dropDuplicateRecords(b);
