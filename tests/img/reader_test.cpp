@@ -409,3 +409,38 @@ TEST_F(Reader, CatalogueSpareBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// In-place writes reach the subfile's own bytes through its blocks, and
+// never the header, the FAT or anything beyond the file.
+TEST_F(Reader, WritesGoThroughTheBlocksAndStayInside) {
+    ImgLayout l;
+    l.subfiles = {sub("A", "RGN", filled(1500, 0x11)), sub("B", "RGN", filled(600, 0x22))};
+    l.xorByte = 0x5A;
+    ASSERT_TRUE(read(buildImg(l))) << out;
+    ASSERT_TRUE(openInput(input, "r+b"));
+    Bytes data = {1, 2, 3, 4};
+    // Across the boundary of A's second and third block.
+    ASSERT_TRUE(writeSubfileBytes(input, input.subfiles[0].firstFat, 1022, 4, data.data()));
+    EXPECT_EQ(data, (Bytes{1, 2, 3, 4}));
+    Bytes back(6);
+    ASSERT_TRUE(readSubfileBytes(input, input.subfiles[0].firstFat, 1021, 6, back.data()));
+    EXPECT_EQ(back, (Bytes{0x11, 1, 2, 3, 4, 0x11}));
+    // Beyond the subfile's length: refused before any byte is written.
+    const std::string before = readFile(input.path);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(writeSubfileBytes(input, input.subfiles[1].firstFat, 598, 4, data.data()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Write structure error, file " + input.path + ".\n");
+    // A FAT that points a block into the header area is refused too.
+    std::uint8_t* raw = input.img.headerBytes.data() + input.img.fatEntries[input.subfiles[1].firstFat].offset;
+    raw[0x20] = 0;
+    raw[0x21] = 0;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(writeSubfileBytes(input, input.subfiles[1].firstFat, 0, 4, data.data()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Write structure error, file " + input.path + ".\n");
+    closeInput(input);
+    EXPECT_EQ(readFile(input.path).size(), before.size());
+}
+
+}  // namespace
