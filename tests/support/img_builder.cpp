@@ -27,21 +27,17 @@ std::vector<uint8_t> makeHeader(const ImgLayout& l) {
     std::vector<uint8_t> h(kSector, 0);
     h[0x08] = l.versionMajor;
     h[0x09] = l.versionMinor;
-    h[0x0A] = l.updateMonth;
-    h[0x0B] = l.updateYear;
-    h[0x0E] = l.flagByte;
+    h[0x0A] = 1;
+    h[0x0B] = 120;
     putBytes(h, 0x10, "DSKIMG");
-    putLe16(h, 0x39, l.year);
-    h[0x3B] = l.month;
-    h[0x3C] = l.day;
-    h[0x3D] = l.hour;
-    h[0x3E] = l.minute;
-    h[0x3F] = l.second;
+    putLe16(h, 0x39, 2020);
+    h[0x3B] = 1;
+    h[0x3C] = 1;
     h[0x40] = l.fatStartByte.value_or(static_cast<uint8_t>(l.fatStartSector));
     putBytes(h, 0x41, "GARMIN");
     const std::string desc = padded(l.description, 50, "description");
     putBytes(h, 0x49, desc.substr(0, 20));
-    h[0x61] = l.blockExponent1;
+    h[0x61] = 9;
     h[0x62] = l.blockExponent;
     putBytes(h, 0x65, desc.substr(20));
     h[0x1FE] = 0x55;
@@ -69,7 +65,7 @@ void addEntries(std::vector<ImgFatEntry>& out, const ImgFatEntry& first, uint32_
 void writeEntry(std::vector<uint8_t>& out, size_t o, const ImgFatEntry& e) {
     if (e.zeroed) return;
     if (e.blocks.size() > kBlocksPerEntry) throw std::invalid_argument("img builder: more than 240 blocks in an entry");
-    out[o] = e.flag;
+    out[o] = 1;
     const std::string name = padded(e.name, 8, "name") + padded(e.type, 3, "type");
     std::memcpy(out.data() + o + 1, name.data(), name.size());
     putLe32(out, o + 0x0C, e.size);
@@ -99,18 +95,17 @@ ImgPlan planImg(const ImgLayout& l) {
     // can mean more blocks, so grow until the count stops changing.
     uint64_t headerEntries = 1, slots = 0, area = 0, areaBlocks = 0;
     for (;;) {
-        slots = l.fatEntries ? l.fatEntries : headerEntries + subfileEntries + l.spareEntries;
+        slots = headerEntries + subfileEntries + l.spareEntries;
         area = p.fatOffset + slots * kEntrySize;
         areaBlocks = ceilDiv(area, p.blockSize);
         const uint64_t need = std::max<uint64_t>(1, ceilDiv(areaBlocks, kBlocksPerEntry));
         if (need <= headerEntries) break;
         headerEntries = need;
     }
-    if (headerEntries + subfileEntries > slots) throw std::invalid_argument("img builder: fatEntries too small");
     p.fatSlots = static_cast<uint32_t>(slots);
 
     ImgFatEntry head;
-    head.size = l.headerLength.value_or(static_cast<uint32_t>(area));
+    head.size = static_cast<uint32_t>(area);
     head.mark = 3;
     addEntries(p.entries, head, 0, static_cast<uint32_t>(areaBlocks));
 
@@ -140,7 +135,6 @@ uint64_t imgNaturalSize(const ImgPlan& p) {
 
 std::vector<uint8_t> renderImg(const ImgPlan& p) {
     if (p.entries.size() > p.fatSlots) throw std::invalid_argument("img builder: more entries than FAT slots");
-    if (p.header.size() != kSector) throw std::invalid_argument("img builder: header must be 512 bytes");
     std::vector<uint8_t> out(imgNaturalSize(p), 0);
     std::copy(p.header.begin(), p.header.end(), out.begin());
     for (size_t i = 0; i < p.entries.size(); ++i) writeEntry(out, p.fatOffset + i * kEntrySize, p.entries[i]);
@@ -177,14 +171,6 @@ void moveFatEntry(ImgPlan& p, size_t from, size_t to) {
     p.entries.insert(p.entries.begin() + static_cast<std::ptrdiff_t>(to), std::move(e));
 }
 
-void placeData(ImgPlan& p, const std::vector<uint16_t>& blocks, const std::vector<uint8_t>& data) {
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        const size_t from = std::min<size_t>(i * p.blockSize, data.size());
-        const size_t len = std::min<size_t>(p.blockSize, data.size() - from);
-        p.blocks[blocks[i]].assign(data.begin() + from, data.begin() + from + len);
-    }
-}
-
 void fixImgChecksum(std::vector<uint8_t>& image) {
     if (image.size() <= 0x0F) return;
     image[0x0F] = 0;
@@ -210,7 +196,6 @@ void putLe32(std::vector<uint8_t>& v, size_t o, uint32_t x) {
 }
 
 void appendLe16(std::vector<uint8_t>& v, uint16_t x) { putLe16(v, v.size(), x); }
-void appendLe24(std::vector<uint8_t>& v, uint32_t x) { putLe24(v, v.size(), x); }
 void appendLe32(std::vector<uint8_t>& v, uint32_t x) { putLe32(v, v.size(), x); }
 
 uint16_t readLe16(const std::vector<uint8_t>& v, size_t o) { return static_cast<uint16_t>(v.at(o) | v.at(o + 1) << 8); }

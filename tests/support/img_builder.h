@@ -26,28 +26,21 @@ struct ImgSubfile {
     std::optional<uint32_t> declaredSize;  // length written to the FAT; default data.size()
 };
 
+// The header gets fixed dates: updated 1/2020 (0x0A-0x0B), created
+// 2020-01-01 00:00:00 (0x39-0x3F).
 struct ImgLayout {
     uint8_t blockExponent = 0;             // byte 0x62; layout uses blocks of 512 << blockExponent
-    uint8_t blockExponent1 = 9;            // byte 0x61; stored only
     uint8_t xorByte = 0;
     uint32_t fatStartSector = 1;           // where the FAT really is, in 512-byte sectors (>= 1)
     std::optional<uint8_t> fatStartByte;   // value of byte 0x40; default fatStartSector
-    uint32_t fatEntries = 0;               // FAT size in entries incl. header entries; 0: used + spareEntries
-    uint32_t spareEntries = 0;             // zeroed entries after the last used one (when fatEntries is 0)
-    std::optional<uint32_t> headerLength;  // stored in the header entry instead of the real size
+    uint32_t spareEntries = 0;             // zeroed FAT entries after the last used one
     std::string description;               // at most 50 bytes: 20 at 0x49, 30 at 0x65
     uint8_t versionMajor = 0, versionMinor = 0;
-    uint8_t updateMonth = 1;               // byte 0x0A, 1-12
-    uint8_t updateYear = 120;              // byte 0x0B, years since 1900
-    uint8_t flagByte = 0;                  // byte 0x0E
-    uint16_t year = 2020;                  // creation date and time at 0x39
-    uint8_t month = 1, day = 1, hour = 0, minute = 0, second = 0;
     std::vector<ImgSubfile> subfiles;      // laid out in this order, blocks ascending
 };
 
 struct ImgFatEntry {
     bool zeroed = false;                   // an all-zero (free) slot; other fields ignored
-    uint8_t flag = 1;
     std::string name;                      // blank padded to 8 bytes
     std::string type;                      // blank padded to 3 bytes
     uint32_t size = 0;                     // 0x0C
@@ -86,8 +79,6 @@ size_t findFatEntry(const ImgPlan& plan, const std::string& name, const std::str
 // Moves entries[from] so that it ends up at index `to`; a `to` past the last
 // entry leaves free slots in between. `to` must be below fatSlots.
 void moveFatEntry(ImgPlan& plan, size_t from, size_t to);
-// Puts `data` into the listed blocks in order, the last one padded.
-void placeData(ImgPlan& plan, const std::vector<uint16_t>& blocks, const std::vector<uint8_t>& data);
 // Sets byte 0x0F so that the bytes as they are sum to 0 mod 256 (after a test
 // patched a rendered image).
 void fixImgChecksum(std::vector<uint8_t>& image);
@@ -97,7 +88,6 @@ void putLe16(std::vector<uint8_t>& v, size_t offset, uint16_t value);
 void putLe24(std::vector<uint8_t>& v, size_t offset, uint32_t value);
 void putLe32(std::vector<uint8_t>& v, size_t offset, uint32_t value);
 void appendLe16(std::vector<uint8_t>& v, uint16_t value);
-void appendLe24(std::vector<uint8_t>& v, uint32_t value);
 void appendLe32(std::vector<uint8_t>& v, uint32_t value);
 uint16_t readLe16(const std::vector<uint8_t>& v, size_t offset);
 uint32_t readLe32(const std::vector<uint8_t>& v, size_t offset);
