@@ -53,10 +53,6 @@ ToolResult runTool(std::vector<std::string> args, const fs::path& dir, int secon
     return r;
 }
 
-std::vector<uint8_t> loadBytes(const fs::path& p) {
-    const std::string s = readFile(p);
-    return {s.begin(), s.end()};
-}
 
 ::testing::AssertionResult verified(const std::vector<uint8_t>& file, VerifiedImg& out,
                                     const ImgVerifyOptions& options = {}) {
@@ -88,18 +84,18 @@ TEST(JoinInterop, MkgmapTakesAJoinedTileAsInput) {
     if (access(kMkgmap, X_OK) != 0) GTEST_SKIP() << kMkgmap << " not installed";
     ScratchDir dir;
     ASSERT_NO_FATAL_FAILURE(join(dir, "one.img", {"63240001.img"}));
-    const auto one = loadBytes(dir / "one.img");
+    const auto one = readBytes(dir / "one.img");
     VerifiedImg joined;
     ASSERT_TRUE(verified(one, joined));
 
     const ToolResult m = runTool({kMkgmap, "--output-dir=out", "--gmapsupp", "one.img"}, dir.path());
     ASSERT_EQ(m.exitCode, 0) << m.output;
     EXPECT_EQ(m.output.find("Exception:"), std::string::npos) << m.output;
-    const auto supp = loadBytes(dir / "out" / "gmapsupp.img");
+    const auto supp = readBytes(dir / "out" / "gmapsupp.img");
     VerifiedImg device;
     ASSERT_TRUE(verified(supp, device, kForeign)) << "mkgmap's gmapsupp.img";
 
-    const auto tile = loadBytes(testData("img/63240001.img"));
+    const auto tile = readBytes(testData("img/63240001.img"));
     VerifiedImg original;
     ASSERT_TRUE(verified(tile, original, kForeign));
     for (const std::string& type : kTileTypes) {
@@ -119,13 +115,13 @@ TEST(JoinInterop, MkgmapTakesAJoinedMapsetAsInput) {
     if (access(kMkgmap, X_OK) != 0) GTEST_SKIP() << kMkgmap << " not installed";
     ScratchDir dir;
     ASSERT_NO_FATAL_FAILURE(join(dir, "two.img", {"63240001.img", "63240002.img", "test.typ"}));
-    const auto two = loadBytes(dir / "two.img");
+    const auto two = readBytes(dir / "two.img");
     VerifiedImg joined;
     ASSERT_TRUE(verified(two, joined));
 
     const ToolResult m = runTool({kMkgmap, "--output-dir=out", "--gmapsupp", "two.img"}, dir.path());
     ASSERT_EQ(m.exitCode, 0) << m.output;
-    const auto supp = loadBytes(dir / "out" / "gmapsupp.img");
+    const auto supp = readBytes(dir / "out" / "gmapsupp.img");
     VerifiedImg device;
     ASSERT_TRUE(verified(supp, device, kForeign)) << "mkgmap's gmapsupp.img";
     for (const char* map : {"63240001", "63240002"})
@@ -146,7 +142,7 @@ TEST(JoinInterop, LibgarminOpensBothJoinedMaps) {
 #else
     ScratchDir dir;
     ASSERT_NO_FATAL_FAILURE(join(dir, "two.img", {"63240001.img", "63240002.img", "test.typ"}));
-    const auto two = loadBytes(dir / "two.img");
+    const auto two = readBytes(dir / "two.img");
     VerifiedImg joined;
     ASSERT_TRUE(verified(two, joined));
     std::string typName;
@@ -170,14 +166,14 @@ TEST(JoinInterop, LibgarminOpensBothJoinedMaps) {
     EXPECT_GT(facts["map 63240001 objects"], 0) << "no objects decoded from the first tile\n" << g.output;
     EXPECT_GT(facts["map 63240002 objects"], 0) << "no objects decoded from the second tile\n" << g.output;
 
-    const auto tile1 = loadBytes(testData("img/63240001.img"));
-    const auto tile2 = loadBytes(testData("img/63240002.img"));
+    const auto tile1 = readBytes(testData("img/63240001.img"));
+    const auto tile2 = readBytes(testData("img/63240002.img"));
     VerifiedImg v1, v2;
     ASSERT_TRUE(verified(tile1, v1, kForeign));
     ASSERT_TRUE(verified(tile2, v2, kForeign));
-    EXPECT_EQ(loadBytes(dir / "a.tre"), subfileBytes(tile1, v1, "63240001.TRE"));
-    EXPECT_EQ(loadBytes(dir / "b.rgn"), subfileBytes(tile2, v2, "63240002.RGN"));
-    EXPECT_EQ(loadBytes(dir / "b.nod"), subfileBytes(tile2, v2, "63240002.NOD"));
-    EXPECT_EQ(loadBytes(dir / "t.typ"), loadBytes(testData("img/test.typ")));
+    EXPECT_EQ(readBytes(dir / "a.tre"), subfileBytes(tile1, v1, "63240001.TRE"));
+    EXPECT_EQ(readBytes(dir / "b.rgn"), subfileBytes(tile2, v2, "63240002.RGN"));
+    EXPECT_EQ(readBytes(dir / "b.nod"), subfileBytes(tile2, v2, "63240002.NOD"));
+    EXPECT_EQ(readBytes(dir / "t.typ"), readBytes(testData("img/test.typ")));
 #endif
 }

@@ -20,11 +20,6 @@ const std::string kBanner = std::string("clx v") + CLX_VERSION + "\n\n";
 const std::string kEpoch = "SOURCE_DATE_EPOCH=1700000000";  // 14.11.2023 22:13:20
 const ImgVerifyOptions kForeign{false, false};
 
-Bytes load(const fs::path& p) {
-    std::string s = readFile(p);
-    return Bytes(s.begin(), s.end());
-}
-
 struct Joined {
     ClxResult run;
     Bytes file;
@@ -44,7 +39,7 @@ protected:
         Joined j;
         j.run = runClx(args, "C", dir.path(), "", {kEpoch});
         if (j.run.exitCode != 0) return j;
-        j.file = load(dir / out);
+        j.file = readBytes(dir / out);
         std::string error;
         EXPECT_TRUE(verifyImg(j.file, j.img, error)) << error;
         return j;
@@ -52,7 +47,7 @@ protected:
 
     // A subfile of an input file, as its own container holds it.
     Bytes inputSubfile(const std::string& file, const std::string& name) {
-        Bytes bytes = load(dir / file);
+        Bytes bytes = readBytes(dir / file);
         VerifiedImg img;
         std::string error;
         EXPECT_TRUE(verifyImg(bytes, img, error, kForeign)) << error;
@@ -113,7 +108,7 @@ TEST_F(Join, RealFilesKeepEverySubfileInGroupOrder) {
     EXPECT_EQ(order(j.img), expected);
 
     // Byte for byte as in the inputs.
-    EXPECT_EQ(subfileBytes(j.file, j.img, "I0001B59TYP"), load(dir / "test.typ"));
+    EXPECT_EQ(subfileBytes(j.file, j.img, "I0001B59TYP"), readBytes(dir / "test.typ"));
     EXPECT_EQ(subfileBytes(j.file, j.img, "00007001MDR"), inputSubfile("gmapsupp.img", "00007001MDR"));
     EXPECT_EQ(subfileBytes(j.file, j.img, "TEST_TYPTYP"), inputSubfile("gmapsupp.img", "TEST_TYPTYP"));
     for (const std::string& t : tile)
@@ -277,7 +272,7 @@ TEST(JoinSizes, OneLargeTypWithAndWithoutShortHeader) {
     r = runClx({"-j", "-v", "-h", "-o", "all.img", "big.typ"}, "C", dir.path(), "", {kEpoch});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("Size: block 1024, header 5120, file 1006592\n"), std::string::npos) << r.out;
-    Bytes file = load(dir / "all.img");
+    Bytes file = readBytes(dir / "all.img");
     VerifiedImg img;
     std::string error;
     ASSERT_TRUE(verifyImg(file, img, error)) << error;
@@ -326,7 +321,7 @@ TEST(JoinNtMaps, KeptWholeWithWarningsUnderQ) {
                          "==Warning: NOD data not removed from NT map I0001092.\n"
                          "Writing: maps MPC\nWriting: data MAPSOURC.MPS\nWriting: header\n"
                          "\nThere were warnings, result can be faulty.\n");
-    Bytes file = load(dir / "all.img");
+    Bytes file = readBytes(dir / "all.img");
     VerifiedImg img;
     std::string error;
     ASSERT_TRUE(verifyImg(file, img, error)) << error;

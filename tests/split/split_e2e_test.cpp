@@ -20,11 +20,6 @@ using Bytes = std::vector<uint8_t>;
 const std::string kBanner = std::string("clx v") + CLX_VERSION + "\n\n";
 const ImgVerifyOptions kForeign{false, false};
 
-Bytes load(const fs::path& p) {
-    std::string s = readFile(p);
-    return Bytes(s.begin(), s.end());
-}
-
 std::set<std::string> filesIn(const fs::path& dir) {
     std::set<std::string> names;
     for (const auto& e : fs::recursive_directory_iterator(dir)) names.insert(fs::relative(e.path(), dir).string());
@@ -40,7 +35,7 @@ protected:
         fs::create_directory(dir / "out");
     }
     Bytes subfile(const fs::path& file, const std::string& name, bool ours) {
-        Bytes bytes = load(file);
+        Bytes bytes = readBytes(file);
         VerifiedImg img;
         std::string error;
         EXPECT_TRUE(verifyImg(bytes, img, error, ours ? ImgVerifyOptions{} : kForeign)) << file << ": " << error;
@@ -68,7 +63,7 @@ TEST_F(Split, MapsOfARealContainer) {
         EXPECT_EQ(subfile(dir / "out/63240001.img", std::string("63240001") + t, true),
                   subfile(dir / "63240001.img", std::string("63240001") + t, false))
             << t;
-    Bytes map = load(dir / "out/63240001.img");
+    Bytes map = readBytes(dir / "out/63240001.img");
     VerifiedImg img;
     std::string error;
     ASSERT_TRUE(verifyImg(map, img, error)) << error;
@@ -78,9 +73,9 @@ TEST_F(Split, MapsOfARealContainer) {
     EXPECT_EQ(order, (std::vector<std::string>{"LBL", "RGN", "TRE", "NET", "NOD"}));
     EXPECT_EQ(img.description, "Kafelek 1");
     EXPECT_EQ(subfile(dir / "out/7001_mdr.img", "00007001SRT", true), subfile(dir / "gmapsupp.img", "00007001SRT", false));
-    EXPECT_EQ(load(dir / "out/TEST_TYP.TYP"), subfile(dir / "gmapsupp.img", "TEST_TYPTYP", false));
-    EXPECT_EQ(load(dir / "out/MAKEGMAP.MPS"), subfile(dir / "gmapsupp.img", "MAKEGMAPMPS", false));
-    EXPECT_EQ(load(dir / "out/test.typ"), load(dir / "test.typ"));
+    EXPECT_EQ(readBytes(dir / "out/TEST_TYP.TYP"), subfile(dir / "gmapsupp.img", "TEST_TYPTYP", false));
+    EXPECT_EQ(readBytes(dir / "out/MAKEGMAP.MPS"), subfile(dir / "gmapsupp.img", "MAKEGMAPMPS", false));
+    EXPECT_EQ(readBytes(dir / "out/test.typ"), readBytes(dir / "test.typ"));
 
     // A second run makes nothing new and still succeeds.
     r = runClx({"-s", "-o", "out", "gmapsupp.img", "test.typ"}, "C", dir.path());
@@ -119,7 +114,7 @@ TEST_F(Split, SubfilesOfAnXorTwin) {
                          "Write subfile 63240001.RGN\nWrite subfile 63240001.TRE\nWrite subfile 63240001.LBL\n"
                          "Write subfile 63240001.NET\nWrite subfile 63240001.NOD\n");
     for (const char* t : {"TRE", "RGN", "LBL", "NET", "NOD"})
-        EXPECT_EQ(load(dir / "out" / (std::string("63240001.") + t)), subfile(dir / "63240001.img", std::string("63240001") + t, false));
+        EXPECT_EQ(readBytes(dir / "out" / (std::string("63240001.") + t)), subfile(dir / "63240001.img", std::string("63240001") + t, false));
     EXPECT_EQ(readFile(dir / "out/split.lst"), "63240001.RGN\n63240001.TRE\n63240001.LBL\n63240001.NET\n63240001.NOD\n");
 }
 
@@ -226,7 +221,7 @@ TEST_F(Split, FamiliesGetTheirOwnContainers) {
     for (const auto& [file, map, product, name] :
          {std::tuple{"FAM_0100.img", "00000001TRE", 1, std::string("Pierwsza")},
           std::tuple{"FAM_0200.img", "00000002TRE", 1, std::string("Druga jeden")}}) {
-        Bytes bytes = load(dir / "out" / file);
+        Bytes bytes = readBytes(dir / "out" / file);
         VerifiedImg img;
         std::string error;
         ASSERT_TRUE(verifyImg(bytes, img, error)) << file << ": " << error;

@@ -133,6 +133,11 @@ std::string readFile(const std::filesystem::path& p) {
     return s.str();
 }
 
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& p) {
+    std::string s = readFile(p);
+    return std::vector<std::uint8_t>(s.begin(), s.end());
+}
+
 void writeFile(const std::filesystem::path& p, const std::string& bytes) {
     std::ofstream f(p, std::ios::binary);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -44,6 +44,7 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& p);
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& p);
 void writeFile(const std::filesystem::path& p, const std::string& bytes);
 
 // A file of tests/data.
