@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Helpers shared by join.sh and split.sh.
+"""Helpers shared by join.sh, split.sh and info.sh.
 
   benchtool.py run LABEL LOG [--stdout F] [--args-from LIST] -- CMD...
       runs CMD once, appends "LABEL<TAB>seconds<TAB>peak-RSS-KiB<TAB>how"
@@ -11,22 +11,40 @@
       1 MiB at a time (reading IN again from the start if it runs out)
   With --log, concat and spread time their own copying, without the
   interpreter's start-up, and log it like run does (no RSS).
+  benchtool.py heads [--log LOG --label L] LIST
+      reads the first 64 KiB of every file named in LIST (all of a
+      shorter one)
+  benchtool.py layout IMG OUT
+      from the FAT of the container IMG: its header-and-FAT length, then
+      where every subfile starts, one a line, into OUT
+  benchtool.py skim [--log LOG --label L] IMG LAYOUT
+      reads the first 64 KiB of IMG, or its header and FAT if longer, then
+      4 KiB at the start of every subfile LAYOUT lists
+  With --log, heads and skim are timed like concat; without, they print
+  how many reads and bytes that takes.
   benchtool.py sizes DIR OUT
       the sizes of all regular files under DIR, one a line, into OUT
-  benchtool.py report LOG --bytes N [--ratio A/B]... [--rss LABEL]...
-      medians per label, throughput, ratios of medians, peak RSS
+  benchtool.py report LOG (--bytes N | --count N --unit NAME)
+                      [--ratio A/B]... [--rss LABEL]...
+      medians per label, throughput (MiB/s, or NAME/s over N), ratios of
+      medians, peak RSS
 """
 
 import argparse
 import os
 import resource
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 
 CHUNK = 1 << 20
+# The listing baselines' reads: a container's start (header, FAT and more
+# for a single map), and a subfile's start (more than any header in it).
+HEAD = 64 << 10
+SUBFILE_HEAD = 4 << 10
 
 
 GNU_TIME = "/usr/bin/time"
@@ -88,10 +106,11 @@ def cmd_run(args):
 
 def timed(args, work):
     start = time.monotonic()
-    work()
+    result = work()
     wall = time.monotonic() - start
     if args.log:
         log_line(args.log, args.label or "copy", wall, 0, "self")
+    return result
 
 
 def copy_stream(src, dst, length, buf):
@@ -143,6 +162,92 @@ def spread(args, sizes, buf):
                     left -= n
 
 
+def read_full(src, view):
+    """Fills view from src unless the file ends first; returns bytes read."""
+    done = 0
+    while done < len(view):
+        n = src.readinto(view[done:])
+        if not n:
+            break
+        done += n
+    return done
+
+
+def report_reads(args, reads_bytes):
+    if not args.log:
+        print("%d %d" % reads_bytes)
+
+
+def cmd_heads(args):
+    with open(args.list) as f:
+        names = [line.rstrip("\n") for line in f if line.strip()]
+    view = memoryview(bytearray(HEAD))
+
+    def work():
+        total = 0
+        for name in names:
+            with open(name, "rb", buffering=0) as src:
+                total += read_full(src, view)
+        return len(names), total
+    report_reads(args, timed(args, work))
+
+
+def container_layout(path):
+    """Header-and-FAT length and the subfiles' first bytes, in FAT order.
+
+    Only as much of the format as finding those needs: unmasked
+    containers whose FAT starts where byte 0x40 says, as gen_maps.py and
+    clx -j write them.
+    """
+    with open(path, "rb") as f:
+        probe = f.read(HEAD)
+        fat = probe[0x40] * 512 if len(probe) > 0x62 else 0
+        if (probe[0x10:0x16] != b"DSKIMG" or probe[0x41:0x47] != b"GARMIN"
+                or fat < 512 or fat + 512 > len(probe)):
+            sys.exit("benchtool layout: %s is not a container this can read" % path)
+        block = 1 << (probe[0x61] + probe[0x62])
+        header_len = struct.unpack_from("<I", probe, fat + 0x0C)[0]
+        f.seek(0)
+        header = f.read(header_len)
+    starts = []
+    blank = b" " * 11
+    for at in range(fat + 512, len(header) - 511, 512):
+        # Part 0 of a named subfile holds its length and first block; the
+        # blank-named entries list the header's own blocks.
+        if (header[at] == 1 and header[at + 0x11] == 0
+                and header[at + 1:at + 12] != blank
+                and struct.unpack_from("<I", header, at + 0x0C)[0]):
+            starts.append(struct.unpack_from("<H", header, at + 0x20)[0] * block)
+    return header_len, starts
+
+
+def cmd_layout(args):
+    header_len, starts = container_layout(args.input)
+    with open(args.out, "w") as f:
+        f.write("%d\n" % header_len)
+        f.writelines("%d\n" % at for at in starts)
+    print("%d %d" % (len(starts), header_len))
+
+
+def cmd_skim(args):
+    # Where to read comes from `layout`, run once beforehand: parsing here
+    # would read the header before the clock starts (warming the cache
+    # that --drop-caches just emptied) or time Python's parsing.
+    with open(args.layout) as f:
+        header_len, *starts = [int(line) for line in f if line.strip()]
+    view = memoryview(bytearray(max(HEAD, header_len)))
+    small = view[:SUBFILE_HEAD]
+
+    def work():
+        with open(args.input, "rb", buffering=0) as src:
+            total = read_full(src, view)
+            for at in starts:
+                src.seek(at)
+                total += read_full(src, small)
+        return 1 + len(starts), total
+    report_reads(args, timed(args, work))
+
+
 def cmd_sizes(args):
     sizes = []
     for root, _, files in os.walk(args.dir):
@@ -168,23 +273,31 @@ def cmd_report(args):
             how[label] = method
     med = {k: statistics.median(w for w, _ in v) for k, v in runs.items()}
     peak = {k: max(r for _, r in v) / 1024 for k, v in runs.items()}
-    mib = args.bytes / 2**20
-    print("%-8s %4s %9s %8s %8s %7s %9s"
-          % ("command", "runs", "median s", "min s", "max s", "MiB/s", "peak RSS"))
+    if args.count is not None:
+        amount, unit = args.count, (args.unit or "items") + "/s"
+    else:
+        amount, unit = args.bytes / 2**20, "MiB/s"
+    wide = max([8] + [len(k) for k in order])
+    print("%-*s %4s %9s %8s %8s %7s %9s"
+          % (wide, "command", "runs", "median s", "min s", "max s", unit, "peak RSS"))
     for k in order:
         walls = [w for w, _ in runs[k]]
         rss = "%7.1f M" % peak[k] if how[k] != "self" else "%9s" % "-"
-        print("%-8s %4d %9.3f %8.3f %8.3f %7.0f %s"
-              % (k, len(walls), med[k], min(walls), max(walls),
-                 mib / med[k] if med[k] else float("inf"), rss))
+        print("%-*s %4d %9.3f %8.3f %8.3f %7.0f %s"
+              % (wide, k, len(walls), med[k], min(walls), max(walls),
+                 amount / med[k] if med[k] else float("inf"), rss))
     print()
+    lines = []
     for r in args.ratio or []:
         a, b = r.split("/")
         if a in med and b in med and med[b] > 0:
-            print("%-20s %7.2f" % ("%s / %s" % (a, b), med[a] / med[b]))
+            lines.append(("%s / %s" % (a, b), "%7.2f" % (med[a] / med[b])))
     for k in args.rss or []:
         if k in runs:
-            print("%-20s %7.1f MiB" % ("peak RSS " + k, peak[k]))
+            lines.append(("peak RSS " + k, "%7.1f MiB" % peak[k]))
+    wide = max([20] + [len(name) for name, _ in lines])
+    for name, value in lines:
+        print("%-*s %s" % (wide, name, value))
     if any(how[k] == "rusage" for k in order):
         print("(peak RSS from getrusage: no GNU time, so each figure includes"
               " the measuring interpreter's own size)")
@@ -212,13 +325,31 @@ def main():
     p.add_argument("sizes")
     p.add_argument("outdir")
     p.set_defaults(fn=cmd_spread)
+    p = sub.add_parser("heads")
+    p.add_argument("--log")
+    p.add_argument("--label")
+    p.add_argument("list")
+    p.set_defaults(fn=cmd_heads)
+    p = sub.add_parser("layout")
+    p.add_argument("input")
+    p.add_argument("out")
+    p.set_defaults(fn=cmd_layout)
+    p = sub.add_parser("skim")
+    p.add_argument("--log")
+    p.add_argument("--label")
+    p.add_argument("input")
+    p.add_argument("layout")
+    p.set_defaults(fn=cmd_skim)
     p = sub.add_parser("sizes")
     p.add_argument("dir")
     p.add_argument("out")
     p.set_defaults(fn=cmd_sizes)
     p = sub.add_parser("report")
     p.add_argument("log")
-    p.add_argument("--bytes", type=int, required=True)
+    what = p.add_mutually_exclusive_group(required=True)
+    what.add_argument("--bytes", type=int)
+    what.add_argument("--count", type=int)
+    p.add_argument("--unit", help="what --count counts (default items)")
     p.add_argument("--ratio", action="append")
     p.add_argument("--rss", action="append")
     p.set_defaults(fn=cmd_report)
