@@ -1,19 +1,21 @@
 #include "cli/driver.h"
 
 #include <cstring>
+#include <new>
 
 #include "cli/language.h"
+#include "cli/options.h"
 #include "cli/options_parser.h"
 #include "cli/usage.h"
 #include "common/codepage.h"
 #include "common/date.h"
+#include "common/file_ops.h"
 #include "common/message.h"
-#include "common/options.h"
-#include "img/input_reader.h"
+#include "img/model/input_reader.h"
 #include "info/info.h"
-#include "join/join_plan.h"
-#include "split/split.h"
+#include "join/join.h"
 #include "platform/console.h"
+#include "split/split.h"
 
 const char* const clxVersion = CLX_VERSION;
 
@@ -31,47 +33,69 @@ constexpr Msg kNotAvailable{"Command -%c is not available in this version.\n",
 
 enum Exit { exitOk = 0, exitCommandLine = 1, exitInput = 2, exitCannotStart = 3, exitFailed = 4 };
 
-bool hasWriteChange() {
-    const Options& o = options;
+bool hasWriteChange(const Options& o) {
     return o.refreshDate || o.priority != 255 || o.transparency || o.mapIdMode || o.mapsetName || o.typMode ||
            o.labelCase || o.versionMode;
 }
 
+JoinSettings joinSettings(const Options& o) {
+    JoinSettings s;
+    s.outputName = o.outputName ? *o.outputName : std::string();
+    s.mapsetName = o.mapsetName;
+    s.verbose = o.verbose != 0;
+    s.shortHeader = o.shortHeader != 0;
+    s.ntFormat = o.ntFormat != 0;
+    s.dropDemRouting = o.dropDem != 0;
+    s.noCatalogue = o.noMps != 0;
+    s.blockSizeKb = o.blockSizeKb;
+    s.familyId = o.familyId;
+    s.productId = o.productId;
+    s.versionFlags = o.versionMode;
+    s.versionMajor = o.versionMajor;
+    s.versionMinor = o.versionMinor;
+    s.mapsourceFlag = o.mapsourceFlag;
+    return s;
+}
 
-// The commands that later versions provide; for now they say so and fail.
+SplitSettings splitSettings(const Options& o) {
+    SplitSettings s;
+    s.command = "\0sSGgk"[o.splitKind < 6 ? o.splitKind : 0];
+    if (o.outputName) s.outputDir = *o.outputName;
+    s.writeSplitList = o.writeSplitList != 0;
+    s.shortHeader = o.shortHeader != 0;
+    s.verbose = o.verbose != 0;
+    return s;
+}
+
+// The commands that later versions provide; for now they say so.
 void writeChanges(InputFile&) { say(kNotAvailable, 'w'); }
 
-}  // namespace
+// Where a run stands, for the exit code of a failure that unwinds it.
+enum class Stage { starting, reading, command };
 
-int runClx(int argc, const char* const* argv) {
-    platformInitConsole();
-    sayLine(kBanner, clxVersion);
-    takeCurrentDate();
-    initLanguage();
-    selectCodePage(useEnglish ? 1252 : 1250);
-    resetOptions();
+int run(int argc, const char* const* argv, Stage& stage) {
+    Options options;
+    std::vector<std::string> names;
+    if (int r = parseCommandLine(argc, argv, options, names); r != 0) return r;
 
-    // Conventional answers for command-line users.
-    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) return exitOk;
-    if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
-        printFullHelp();
-        return exitOk;
-    }
-
-    InputList inputs;
-    if (int r = parseCommandLine(argc, argv, inputs); r != 0) return r;
-
-    if (inputs.empty()) {
+    if (names.empty()) {
         printCommandUsage(0);
         sayLine(kInputMissing);
         return exitCannotStart;
     }
 
-    for (InputFile& input : inputs)
-        if (!readInput(input)) return exitInput;
+    stage = Stage::reading;
+    InputList inputs;
+    const ReadSettings read{options.verbose != 0, options.useOtherData != 0};
+    for (std::string& name : names) {
+        InputFile& input = inputs.emplace_back();
+        input.path = std::move(name);
+        if (!readInput(input, read)) return exitInput;
+    }
 
+    stage = Stage::command;
     if (options.info)
-        for (InputFile& input : inputs) printInfo(input);
+        for (const InputFile& input : inputs) printInfo(input, options.verbose != 0);
 
     const bool anyCommand = options.joinCommand || options.splitKind || options.writeCommand;
     if (!anyCommand && !options.info) {
@@ -84,20 +108,15 @@ int runClx(int argc, const char* const* argv) {
             sayLine(kOutputMissing);
             return exitCannotStart;
         }
-        if (!joinFiles(inputs)) return exitFailed;
+        if (!joinFiles(inputs, joinSettings(options))) return exitFailed;
     } else if (options.writeCommand) {
-        if (!hasWriteChange()) {
+        if (!hasWriteChange(options)) {
             sayLine(kNoChanges);
             return exitCannotStart;
         }
         for (InputFile& input : inputs) writeChanges(input);
     } else if (options.splitKind) {
-        if (options.outputName && !options.outputName->empty()) {
-            options.outputDir = *options.outputName;
-            options.outputDirLength = static_cast<std::uint32_t>(options.outputDir.size());
-            options.outputName.reset();
-        }
-        if (!splitFiles(inputs)) return exitFailed;
+        if (!splitFiles(inputs, splitSettings(options))) return exitFailed;
     }
 
     if (warningCount) {
@@ -105,4 +124,37 @@ int runClx(int argc, const char* const* argv) {
         sayLine(kWarnings);
     }
     return exitOk;
+}
+
+}  // namespace
+
+int runClx(int argc, const char* const* argv) {
+    platformInitConsole();
+    warningCount = 0;
+    sayLine(kBanner, clxVersion);
+    takeCurrentDate();
+    initLanguage();
+    selectCodePage(useEnglish ? 1252 : 1250);
+
+    // Conventional answers for command-line users.
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) return exitOk;
+    if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
+        printFullHelp();
+        return exitOk;
+    }
+
+    // Memory that cannot be had ends the run like any other failure: the
+    // message, the exit code of the stage, and (as the stack unwinds) no
+    // unfinished split output left behind.
+    Stage stage = Stage::starting;
+    try {
+        return run(argc, argv, stage);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    try {
+        reportAllocError();
+    } catch (const std::bad_alloc&) {
+    }
+    return stage == Stage::command ? exitFailed : exitInput;
 }

@@ -1,6 +1,5 @@
 #include "cli/options_parser.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -9,7 +8,9 @@
 #include "cli/usage.h"
 #include "common/file_ops.h"
 #include "common/message.h"
-#include "common/options.h"
+#include "img/model/model.h"
+#include "platform/console.h"
+#include "platform/file_system.h"
 #include "platform/system.h"
 
 namespace {
@@ -82,7 +83,7 @@ bool accepted(char command, char letter) {
 
 bool isOneNumber(const NumberScan& s) { return s.items == 1; }
 
-bool parseBlockSize(const char* text) {
+bool parseBlockSize(Options& options, const char* text) {
     NumberScan s = scanNumbers(text, 1);
     std::uint64_t v = s.number[0];
     if (!isOneNumber(s) || v == 0 || v > 1024 || (v & (v - 1)) != 0) {
@@ -93,7 +94,7 @@ bool parseBlockSize(const char* text) {
     return true;
 }
 
-bool parsePriority(const char* text) {
+bool parsePriority(Options& options, const char* text) {
     NumberScan s = scanNumbers(text, 1);
     if (!isOneNumber(s) || s.number[0] > 255) {
         say(kWrongPriority, text);
@@ -103,7 +104,7 @@ bool parsePriority(const char* text) {
     return true;
 }
 
-bool parseMapId(const char* text) {
+bool parseMapId(Options& options, const char* text) {
     std::uint8_t mode = 1;
     if (text[0] == '+') mode = 2;
     else if (text[0] == '-') mode = 255;
@@ -118,7 +119,7 @@ bool parseMapId(const char* text) {
     return true;
 }
 
-bool parseMapsetCodePage(const char* text) {
+bool parseMapsetCodePage(Options& options, const char* text) {
     NumberScan s = scanNumbers(text, 1);
     if (!isOneNumber(s) || s.number[0] > kMaxId) {
         say(kWrongCodePage, text);
@@ -128,7 +129,7 @@ bool parseMapsetCodePage(const char* text) {
     return true;
 }
 
-bool parseFamily(const char* text) {
+bool parseFamily(Options& options, const char* text) {
     NumberScan s = scanNumbers(text, 2);
     if (s.items == 1) {
         if (s.number[0] > kMaxId) {
@@ -150,7 +151,7 @@ bool parseFamily(const char* text) {
     return false;
 }
 
-bool parseTyp(const char* text) {
+bool parseTyp(Options& options, const char* text) {
     NumberScan s = scanNumbers(text, 3);
     std::uint64_t fid = s.number[0], pid = s.number[1], cp = s.number[2];
     if (s.items == 1) {
@@ -203,7 +204,7 @@ bool parseTyp(const char* text) {
     return false;
 }
 
-bool parseVersion(const char* text) {
+bool parseVersion(Options& options, const char* text) {
     // ".,1": the MapSource flag alone.
     std::string_view t(text);
     if (t.size() >= 2 && t[0] == '.' && t[1] == ',') {
@@ -236,33 +237,33 @@ bool parseVersion(const char* text) {
     return false;
 }
 
-bool addInput(InputList& inputs, std::string path) {
+bool addInput(const Options& options, std::vector<std::string>& inputs, std::string path) {
     try {
-        inputs.emplace_back();
-        inputs.back().path = std::move(path);
+        inputs.push_back(std::move(path));
     } catch (const std::bad_alloc&) {
         reportAllocError();
         return false;
     }
-    if (options.verbose) say(kInputFile, inputs.back().path);
+    if (options.verbose) say(kInputFile, inputs.back());
     return true;
 }
 
-// Cuts the blanks and control characters around a list line; empty when
+// Cuts a list line at an inner NUL (where the name would end when the file
+// is opened), then the blanks and control characters around it; empty when
 // nothing is left.
 std::string_view trimmedName(std::string_view line) {
+    line = line.substr(0, line.find('\0'));
     std::size_t end = line.size();
     while (end > 0 && static_cast<unsigned char>(line[end - 1]) <= 32) --end;
     std::size_t start = 0;
     while (start < end && static_cast<unsigned char>(line[start]) <= 32) ++start;
-    std::string_view name = line.substr(start, end - start);
-    // A name ends at an inner NUL, as it would when the file is opened.
-    return name.substr(0, name.find('\0'));
+    return line.substr(start, end - start);
 }
 
 class Parser {
 public:
-    Parser(int argc, const char* const* argv, InputList& inputs) : argc_(argc), argv_(argv), inputs_(inputs) {}
+    Parser(int argc, const char* const* argv, Options& options, std::vector<std::string>& inputs)
+        : argc_(argc), argv_(argv), options(options), inputs_(inputs) {}
 
     int run() {
         int i = 1;
@@ -270,7 +271,7 @@ public:
             const char* arg = argv_[i];
             next_ = i + 1;
             if (arg[0] != '-') {
-                if (!addInput(inputs_, arg)) return 2;
+                if (!addInput(options, inputs_, arg)) return 2;
             } else {
                 for (const char* p = arg + 1; *p; ++p) {
                     int r = letter(*p);
@@ -286,7 +287,8 @@ public:
 private:
     int argc_;
     const char* const* argv_;
-    InputList& inputs_;
+    Options& options;
+    std::vector<std::string>& inputs_;
     int next_ = 0;
     char command_ = 0;
 
@@ -349,7 +351,7 @@ private:
             return 1;
         case '@':
             if (!(v = value(kListMissing, false, nullptr))) return 1;
-            return readFileList(v, inputs_) < 0 ? 1 : 0;
+            return readFileList(v, options, inputs_) < 0 ? 1 : 0;
         case 'o':
             if (!(v = value(kOutputMissing, options.outputName.has_value(), &kRepeatO, true))) return 1;
             options.outputName = v;
@@ -406,27 +408,27 @@ private:
         case 'x': options.noMps = 1; return 0;
         case 'b':
             if (!(v = value(kSizeMissing, options.blockSizeKb != 0, &kRepeatB))) return 1;
-            return parseBlockSize(v) ? 0 : 1;
+            return parseBlockSize(options, v) ? 0 : 1;
         case 'c':
             if (S) {
                 if (!(v = value(kCodePageMissing, options.mapsetCodePage != 0, &kRepeatC))) return 1;
-                return parseMapsetCodePage(v) ? 0 : 1;
+                return parseMapsetCodePage(options, v) ? 0 : 1;
             }
             if (!(v = value(kVersionMissing, options.versionMode != 0, &kRepeatC))) return 1;
-            return parseVersion(v) ? 0 : 1;
+            return parseVersion(options, v) ? 0 : 1;
         case 'f':
             if (!(v = value(kFamilyMissing, options.familyId != 0 || options.productId != 0, &kRepeatF))) return 1;
-            return parseFamily(v) ? 0 : 1;
+            return parseFamily(options, v) ? 0 : 1;
         case 'p':
             if (!(v = value(kPriorityMissing, options.priority != 255, &kRepeatP))) return 1;
-            return parsePriority(v) ? 0 : 1;
+            return parsePriority(options, v) ? 0 : 1;
         case 'e':
             if (!(v = value(kIdMissing, options.mapIdMode != 0, &kRepeatE))) return 1;
-            return parseMapId(v) ? 0 : 1;
+            return parseMapId(options, v) ? 0 : 1;
         case 'y':
             if (!(v = value(kTypMissing, options.typFamilyId || options.typProductId || options.typCodePage, &kRepeatY)))
                 return 1;
-            return parseTyp(v) ? 0 : 1;
+            return parseTyp(options, v) ? 0 : 1;
         }
         return 0;
     }
@@ -442,50 +444,58 @@ bool hasBadFileNameCharacter(std::string_view text) {
     return false;
 }
 
-int readFileList(const char* path, InputList& inputs) {
-    File list = platformOpen(path, "r");
+int readFileList(const char* path, const Options& options, std::vector<std::string>& inputs) {
+    FileHandle list = fileSystem().open(path, OpenMode::read);
     if (!list) {
         say(kListOpenError, path);
         return -1;
     }
-    int count = 0;
-    std::string line;
-    bool more = true;
-    while (more) {
-        std::string name;
+    // Read to its end in pieces: the list may come through a pipe.
+    std::string text;
+    std::vector<char> piece(65536);
+    for (;;) {
+        std::int64_t n = list->readNext(piece.data(), piece.size());
+        if (n < 0) {
+            say(kListReadError, path);
+            return -1;
+        }
+        if (n == 0) break;
         try {
-            line.clear();
-            int c;
-            while ((c = std::getc(list.get())) != EOF && c != '\n') line += static_cast<char>(c);
-            more = c != EOF;
-            name = trimmedName(line);
+            text.append(piece.data(), static_cast<std::size_t>(n));
         } catch (const std::bad_alloc&) {
             sayLine(kNameOutOfMemory);
             return -1;
+        } catch (const std::length_error&) {
+            sayLine(kNameOutOfMemory);
+            return -1;
         }
-        if (name.empty()) continue;
-        if (!addInput(inputs, std::move(name))) return -1;
-        ++count;
     }
-    if (std::ferror(list.get())) {
-        say(kListReadError, path);
-        return -1;
+    list->close();
+    int count = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view name = trimmedName(std::string_view(text).substr(start, end - start));
+        start = end + 1;
+        if (name.empty()) continue;
+        if (!addInput(options, inputs, std::string(name))) return -1;
+        ++count;
     }
     return count;
 }
 
-int parseCommandLine(int argc, const char* const* argv, InputList& inputs) {
+int parseCommandLine(int argc, const char* const* argv, Options& options, std::vector<std::string>& inputs) {
     if (argc < 2) {
         printCommandUsage(0);
         // A program started by a double click shows why it closes at once.
         if (platformPausesWithoutArguments()) {
-            printRaw("\n", stderr);
+            printRaw("\n", true);
             sayToStderr(kNoConsole);
             sayToStderr(kPressEnter);
-            std::getchar();
-            printRaw("\n", stderr);
+            platformWaitForEnter();
+            printRaw("\n", true);
         }
         return 1;
     }
-    return Parser(argc, argv, inputs).run();
+    return Parser(argc, argv, options, inputs).run();
 }

@@ -6,18 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-struct CodePageTable {
-    std::uint16_t codePage;
-    std::uint8_t flags[256];  // CharFlag bits
-    std::uint8_t upper[256];  // upper-case form, or the byte itself
-    std::uint8_t lower[256];  // lower-case form, or the byte itself
-};
-
-enum CharFlag : std::uint8_t {
-    charLetter = 1,  // Unicode letter (L*)
-    charDigit = 2,   // decimal digit (Nd)
-    charMark = 4,    // non-spacing mark (Mn): part of a word
-};
+#include "common/codepage_tables.h"
 
 // The built-in table of a code page, or nullptr.
 const CodePageTable* findCodePageTable(std::uint32_t codePage);

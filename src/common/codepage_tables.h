@@ -3,8 +3,20 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
-#include "common/codepage.h"
+struct CodePageTable {
+    std::uint16_t codePage;
+    std::uint8_t flags[256];  // CharFlag bits
+    std::uint8_t upper[256];  // upper-case form, or the byte itself
+    std::uint8_t lower[256];  // lower-case form, or the byte itself
+};
+
+enum CharFlag : std::uint8_t {
+    charLetter = 1,  // Unicode letter (L*)
+    charDigit = 2,   // decimal digit (Nd)
+    charMark = 4,    // non-spacing mark (Mn): part of a word
+};
 
 extern const CodePageTable codePageTables[];
 extern const std::size_t codePageTableCount;

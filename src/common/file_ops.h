@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "common/input_file.h"
-#include "platform/file.h"
+#include "common/message.h"
+#include "platform/file_system.h"
 
 // Sizes a buffer; prints the out-of-memory message and returns false when it
 // cannot be had.
@@ -18,50 +18,69 @@ bool allocChecked(std::vector<T>& buffer, std::size_t count);
 
 void reportAllocError();
 void reportWriteError(const std::string& name);
+void reportWriteError(FileText name);
 void reportReadError(const std::string& name);
 void reportSeekError(const std::string& name);
 void reportOpenError(const std::string& name);
 void reportReadStructureError(const std::string& name);
 void reportWriteStructureError(const std::string& name);
 
-// Opens input.path with the mode ("rb" or "r+b") into input.stream.
-bool openInput(InputFile& input, const char* mode);
-void closeInput(InputFile& input);
+// Opens a file ("Open error" on failure).
+FileHandle openChecked(const std::string& path, OpenMode mode);
 
-// True when the file can be opened for reading.
-bool fileExists(const std::string& name);
+// Exact positioned transfers ("Read error" / "Write error" on failure).
+bool readChecked(OpenFile& file, const std::string& path, std::uint64_t position, void* buffer, std::size_t length);
+bool writeChecked(OpenFile& file, const std::string& path, std::uint64_t position, const void* buffer,
+                  std::size_t length);
 
-// Creates an output for binary writing. With allowExisting false an existing
-// name is refused ("Output file already exist") and never truncated; existed
-// then tells that case from a real failure.
-File createOutput(const std::string& name, bool allowExisting, bool* existed = nullptr);
+// Closes a written file: "Write error" when what was written may be lost.
+bool closeChecked(FileHandle& file, const std::string& path);
 
-// As createOutput, with the name placed in the split output directory when
-// one is set. builtName receives the full name used.
-File createOutputInDir(const std::string& name, bool allowExisting, std::string* builtName = nullptr,
-                       bool* existed = nullptr);
+// Where outputs go, and the files they must never replace.
+struct OutputPlace {
+    std::string dir;                   // empty: names are used as they are
+    std::vector<FileIdentity> inputs;  // the run's input files
+};
 
-// The full name createOutputInDir uses for a name.
-std::string outputPathFor(const std::string& name);
+// The full name of an output: the directory, a separator where it has none
+// at its end, the name.
+std::string outputPath(const OutputPlace& place, const std::string& name);
 
-// 64-bit seek; 0 on success. Prints nothing.
-int seek64(std::FILE* stream, std::int64_t offset, int origin);
+// The one way an output is created. An output that would replace one of the
+// inputs is refused ("Output file is one of the input files"), as is one
+// whose file cannot be looked up; with createNew an existing name is never
+// truncated or followed ("Output file already exist", with *existed set, so
+// the caller can tell it from a real failure; quietExisting leaves the
+// message to the caller). fullPath receives the name used.
+FileHandle createOutput(const OutputPlace& place, const std::string& name, CreateMode mode, std::string& fullPath,
+                        bool* existed = nullptr, bool quietExisting = false);
 
-// Positioned transfers on an input; the container's XOR mask is applied so
-// that callers always see plain bytes. writeAt leaves the buffer unchanged.
-bool readAt(InputFile& input, std::uint8_t* buffer, std::uint64_t position, std::size_t length);
-bool writeAt(InputFile& input, std::uint8_t* buffer, std::uint64_t position, std::size_t length);
+// An output that counts only when it is finished whole: unless finish(true)
+// closed it successfully, it is removed, also when the run unwinds after an
+// allocation failure. A half-written file would look whole to a later run.
+class PendingOutput {
+public:
+    PendingOutput() = default;
+    PendingOutput(FileHandle file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
+    PendingOutput(PendingOutput&& other) noexcept = default;
+    PendingOutput& operator=(PendingOutput&& other) noexcept;
+    PendingOutput(const PendingOutput&) = delete;
+    PendingOutput& operator=(const PendingOutput&) = delete;
+    ~PendingOutput() { discard(); }
 
-// Writes the in-memory FAT entries of one subfile (starting at index
-// firstEntry of fatEntries) back to the file.
-bool writeFatEntries(InputFile& input, std::size_t firstEntry, std::uint64_t size);
+    explicit operator bool() const { return file_ != nullptr; }
+    OpenFile& file() { return *file_; }
+    const std::string& path() const { return path_; }
 
-// XORs exactly `length` bytes with the 32-bit mask taken as little-endian
-// words from the buffer's start; no byte beyond the length is touched.
-void xorBuffer(std::uint8_t* buffer, std::size_t length, std::uint32_t mask);
+    // Closes the file; keeps it when `whole` and the close succeeded ("Write
+    // error" otherwise), removes it otherwise. True when the file was kept.
+    bool finish(bool whole);
 
-// Sum of all bytes; callers keep one-byte checksums with its low 8 bits.
-std::uint32_t byteSum(const std::uint8_t* buffer, std::size_t length);
+private:
+    void discard() noexcept;
+    FileHandle file_;
+    std::string path_;
+};
 
 template <class T>
 bool allocChecked(std::vector<T>& buffer, std::size_t count) {

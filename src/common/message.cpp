@@ -63,6 +63,17 @@ void appendNumber(std::string& out, const std::string& pattern, T value) {
     if (n > 0) out.append(buf, static_cast<std::size_t>(n) < sizeof buf ? n : sizeof buf - 1);
 }
 
+char shownFileByte(char ch) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    return c < 0x20 || c == 0x7F ? '.' : ch;
+}
+
+std::string shownFileText(std::string_view bytes) {
+    std::string out(bytes);
+    for (char& c : out) c = shownFileByte(c);
+    return out;
+}
+
 }  // namespace
 
 std::string formatText(std::string_view format, std::span<const MsgArg> args) {
@@ -113,12 +124,15 @@ std::string formatText(std::string_view format, std::span<const MsgArg> args) {
             appendNumber(out, pattern + conv, a.kind == MsgArg::Real ? a.d : a.kind == MsgArg::Signed ? double(a.s) : double(a.u));
             break;
         case 'c': {
-            char c = static_cast<char>(a.kind == MsgArg::Text ? (a.text.empty() ? 0 : a.text[0]) : a.u);
+            const bool text = a.kind == MsgArg::Text || a.kind == MsgArg::FromFile;
+            char c = static_cast<char>(text ? (a.text.empty() ? 0 : a.text[0]) : a.u);
+            if (a.kind == MsgArg::FromFile) c = shownFileByte(c);
             appendText(out, std::string_view(&c, 1), leftAlign, width, -1);
             break;
         }
         case 's':
-            if (a.kind == MsgArg::Text) appendText(out, a.text, leftAlign, width, precision);
+            if (a.kind == MsgArg::FromFile) appendText(out, shownFileText(a.text), leftAlign, width, precision);
+            else if (a.kind == MsgArg::Text) appendText(out, a.text, leftAlign, width, precision);
             else appendText(out, std::to_string(a.kind == MsgArg::Signed ? a.s : static_cast<std::int64_t>(a.u)), leftAlign, width, precision);
             break;
         default:
@@ -129,13 +143,12 @@ std::string formatText(std::string_view format, std::span<const MsgArg> args) {
     return out;
 }
 
-void printMessage(const Msg& m, bool addNewline, std::span<const MsgArg> args, std::FILE* to) {
+std::string messageText(const Msg& m) { return formatText(useEnglish ? m.en : m.pl, {}); }
+
+void printMessage(const Msg& m, bool addNewline, std::span<const MsgArg> args, bool toStderr) {
     std::string text = formatText(useEnglish ? m.en : m.pl, args);
     if (addNewline) text += '\n';
-    printRaw(text, to);
+    platformWrite(text, toStderr);
 }
 
-void printRaw(std::string_view bytes, std::FILE* to) {
-    if (to == stderr) std::fflush(stdout);  // keep the two streams in order on a console
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), to);
-}
+void printRaw(std::string_view bytes, bool toStderr) { platformWrite(bytes, toStderr); }

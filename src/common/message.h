@@ -2,8 +2,8 @@
 // kept beside the code that prints it, and goes out through printMessage().
 #pragma once
 
+#include <concepts>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
@@ -75,11 +75,18 @@ struct Msg {
     }
 };
 
+// Text that comes from file data (map and subfile names, catalogue texts).
+// The formatter shows its control bytes and DEL as ".", so that a hostile file
+// cannot move the cursor or forge lines on the console.
+struct FileText {
+    std::string_view bytes;
+};
+
 // One argument of a formatted message, kept with its kind so that a mismatch
 // between a conversion and the value given prints something sane instead of
 // reading the wrong type.
 struct MsgArg {
-    enum Kind { Signed, Unsigned, Real, Text } kind;
+    enum Kind { Signed, Unsigned, Real, Text, FromFile } kind;
     std::int64_t s = 0;
     std::uint64_t u = 0;
     double d = 0;
@@ -95,6 +102,13 @@ struct MsgArg {
     MsgArg(const char* v) : kind(Text), text(v ? v : "") {}
     MsgArg(const std::string& v) : kind(Text), text(v) {}
     MsgArg(std::string_view v) : kind(Text), text(v) {}
+    MsgArg(FileText v) : kind(FromFile), text(v.bytes) {}
+    // Fixed-width fields of file data (see FixedText) print as file text.
+    template <class T>
+        requires requires(const T& t) {
+            { t.shown() } -> std::same_as<FileText>;
+        }
+    MsgArg(const T& v) : kind(FromFile), text(v.shown().bytes) {}
 };
 
 // Formats one text with printf rules. Blank padding of %s counts characters of
@@ -102,9 +116,13 @@ struct MsgArg {
 // argument text is copied as it is.
 std::string formatText(std::string_view format, std::span<const MsgArg> args);
 
+// A text of the current language as the console shows it, for passing one
+// message's words into another.
+std::string messageText(const Msg& m);
+
 // The one place where program messages reach the console (standard output
 // unless another stream is named).
-void printMessage(const Msg& m, bool addNewline, std::span<const MsgArg> args, std::FILE* to = stdout);
+void printMessage(const Msg& m, bool addNewline, std::span<const MsgArg> args, bool toStderr = false);
 
 template <class... A>
 void say(const Msg& m, const A&... args) {
@@ -127,7 +145,7 @@ void warn(const Msg& m, const A&... args) {
 }
 
 // For the few texts that belong on standard error.
-inline void sayToStderr(const Msg& m) { printMessage(m, false, {}, stderr); }
+inline void sayToStderr(const Msg& m) { printMessage(m, false, {}, true); }
 
-// Writes raw bytes (paths, names from files) to the console unchanged.
-void printRaw(std::string_view bytes, std::FILE* to = stdout);
+// Writes program bytes to the console unchanged.
+void printRaw(std::string_view bytes, bool toStderr = false);

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "common/options.h"
 #include "common/text.h"
-#include "img/subfile_types.h"
 #include "info/info_details.h"
 
 namespace {
@@ -88,39 +86,23 @@ RecordView recordView(const InputFile& input, const MpsRecord& record) {
 // The three texts of an 'L' record (series, description, area), each
 // present only when not empty.
 struct RecordTexts {
-    std::string text[3];
-    bool present[3] = {false, false, false};
+    MapRecordTexts texts;
 
+    bool present(int i) const { return texts.present[i]; }
     std::string shown(int i) const {
-        if (!present[i]) return "-";
-        ListedBytes raw(reinterpret_cast<const std::uint8_t*>(text[i].data()), text[i].size());
+        if (!texts.present[i]) return "-";
+        ListedBytes raw(reinterpret_cast<const std::uint8_t*>(texts.text[i].data()), texts.text[i].size());
         return fileText(raw, 0, raw.size());
     }
     // The series name is not repeated when the area name is the same.
-    bool firstIsThird() const { return present[0] && present[2] && text[0] == text[2]; }
+    bool firstIsThird() const { return texts.present[0] && texts.present[2] && texts.text[0] == texts.text[2]; }
 };
 
-// The texts start at byte 11 and must end before the map ID and the value
-// after it (the record's last 8 bytes); the search stops at the first text
-// without its zero byte.
 RecordTexts recordTexts(const RecordView& record) {
-    RecordTexts texts;
-    if (record.length < 8) return texts;
-    const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(record.length - 8, record.bytes.size()));
-    std::size_t start = 11;
-    for (int i = 0; i < 3; ++i) {
-        std::int64_t n = terminatedLength(record.bytes.data(), start, end);
-        if (n < 0) break;
-        if (n > 0) {
-            texts.text[i].assign(reinterpret_cast<const char*>(record.bytes.data() + start), static_cast<std::size_t>(n));
-            texts.present[i] = true;
-        }
-        start += static_cast<std::size_t>(n) + 1;
-    }
-    return texts;
+    return {mapRecordTexts(record.bytes.data(), record.bytes.size(), record.length)};
 }
 
-void printHeaderLines(const InputFile& input) {
+void printHeaderLines(const InputFile& input, bool verbose) {
     ListedBytes h(input.img.headerBytes);
     say(kHeaderLine, listingWord(kHeaderLabel), formatStoredDate(dateAt(h, 0x39)), fileText(h, 0x10, 6),
         input.img.xorMask & 0xFF, byteAt(h, 0x0E));
@@ -141,7 +123,7 @@ void printHeaderLines(const InputFile& input) {
     if (major == 0 && minor == 0) say(kMapsetLine, listingWord(kMapsetLabel), text);
     else say(kMapsetVersionLine, listingWord(kMapsetLabel), text, major, minor);
 
-    if (options.verbose) {
+    if (verbose) {
         say(kFatLine, input.img.fatStart, input.img.firstEntry, input.img.fatLength, input.img.blockSize);
         say(kCountsLine, input.maps.size(), input.subfiles.size());
     }
@@ -155,36 +137,38 @@ void printSubfileTable(const InputFile& input) {
             continue;
         }
         const Subfile& subfile = input.subfiles[static_cast<std::size_t>(entry.subfile)];
-        say(kSubfileRow, nameText(subfile.name, 8) + " " + nameText(subfile.name + 8, 3), subfile.fatOffset, subfile.size);
+        say(kSubfileRow, nameText(subfile.name.c, 8) + " " + nameText(subfile.name.c + 8, 3), subfile.fatOffset, subfile.size);
         if (subfile.bad) say(kBadMark);
         printSubfileDetails(subfile);
         say(kNewline);
     }
 }
 
-void printMapRow(const InputFile& input, const MapEntry& map) {
-    say(kMapRow, nameText(map.name, 8), mapKindName(map.kind), map.totalSize, map.subfileCount);
+void printMapRow(const InputFile& input, const MapEntry& map, bool verbose) {
+    say(kMapRow, nameText(map.name.c, 8), mapKindName(map.kind), map.totalSize, map.subfileCount);
     if (map.badCount != 0) say(kBadMark);
 
     std::uint32_t pid = 0, fid = 0;
-    if (map.kind == typData && map.aux) {
-        pid = map.aux->pid;
-        fid = map.aux->fid;
+    const AuxInfo* aux = mapAux(input, map);
+    if (map.kind == typData && aux) {
+        pid = aux->pid;
+        fid = aux->fid;
     }
+    const TreInfo* tre = mapTre(input, map);
     const MpsRecord* record = nullptr;
     if (map.mps >= 0 && static_cast<std::size_t>(map.mps) < input.mpsRecords.size())
         record = &input.mpsRecords[static_cast<std::size_t>(map.mps)];
     const bool ids = pid != 0 || fid != 0;
 
     if (map.codePage != 0) say(kMapCodePage, map.codePage);
-    else if (map.tre || record || ids) say(kMapNoCodePage);
+    else if (tre || record || ids) say(kMapNoCodePage);
     else {
         say(kNewline);
         return;
     }
 
-    if (map.tre) {
-        ListedBytes h(map.tre->header);
+    if (tre) {
+        ListedBytes h(tre->header);
         say(kMapPriority, byteAt(h, 0x40), ' ', (byteAt(h, 0x3F) & 2) ? 'T' : ' ');
     } else if (record || ids) {
         say(kMapNoPriority);
@@ -202,8 +186,8 @@ void printMapRow(const InputFile& input, const MapEntry& map) {
 
     if (view.length > 22) {
         const RecordTexts texts = recordTexts(view);
-        if (texts.present[1]) say(kMapSeries, texts.shown(1));
-        if (options.verbose) {
+        if (texts.present(1)) say(kMapSeries, texts.shown(1));
+        if (verbose) {
             say(kMapMoreText, texts.shown(2));
             if (!texts.firstIsThird()) say(kMapMoreText, texts.shown(0));
         }
@@ -211,7 +195,7 @@ void printMapRow(const InputFile& input, const MapEntry& map) {
     say(kNewline);
 }
 
-void printSingleLine(const InputFile& input) {
+void printSingleLine(const InputFile& input, bool verbose) {
     const int kind = input.inputKind;
     const char* kindText = " ??";
     if (kind >= 1 && kind <= 10) kindText = mapKindName(kind);
@@ -219,7 +203,7 @@ void printSingleLine(const InputFile& input) {
     say(kDataLine, kindText, input.rawLength);
     if (input.fid != 0 || input.pid != 0) say(kDataIds, "PID", input.pid, "FID", input.fid);
     say(kDataName, listingWord(kWordName), baseName(input.path));
-    if (options.verbose && input.detectedType != typeNone) printSubfileDetails(input.single);
+    if (verbose && input.detectedType != typeNone) printSubfileDetails(input.single);
     say(kNewline);
 }
 
@@ -237,11 +221,10 @@ void printLRecord(const RecordView& record) {
 }
 
 // One catalogue record; only the family and mapset names are listed without -v.
-void printMpsRecord(const InputFile& input, const MpsRecord& record) {
+void printMpsRecord(const InputFile& input, const MpsRecord& record, bool verbose) {
     const RecordView view = recordView(input, record);
     const ListedBytes b = view.bytes;
     const std::uint32_t length = view.length;
-    const bool verbose = options.verbose != 0;
     const std::string len = listingWord(kWordLen);
     switch (record.type) {
     case 'P':
@@ -290,25 +273,25 @@ void printMpsRecord(const InputFile& input, const MpsRecord& record) {
 
 }  // namespace
 
-void printInfo(const InputFile& input) {
+void printInfo(const InputFile& input, bool verbose) {
     sayLine(kNewline);
     say(kFile, input.path, input.size);
-    if (input.isContainer()) printHeaderLines(input);
+    if (input.isContainer()) printHeaderLines(input, verbose);
 
-    if (options.verbose && !input.subfiles.empty()) printSubfileTable(input);
+    if (verbose && !input.subfiles.empty()) printSubfileTable(input);
 
     if (!input.maps.empty()) {
         say(kMapHeading);
         for (int index : input.mapList)
             if (index >= 0 && static_cast<std::size_t>(index) < input.maps.size())
-                printMapRow(input, input.maps[static_cast<std::size_t>(index)]);
+                printMapRow(input, input.maps[static_cast<std::size_t>(index)], verbose);
     }
 
-    if (input.inputKind != 0) printSingleLine(input);
+    if (input.inputKind != noKind) printSingleLine(input, verbose);
 
     if (!input.mpsData.empty()) {
         say(kMpsHeading);
-        for (const MpsRecord& record : input.mpsRecords) printMpsRecord(input, record);
+        for (const MpsRecord& record : input.mpsRecords) printMpsRecord(input, record, verbose);
     }
     sayLine(kNewline);
 }

@@ -1,7 +1,7 @@
 // The -i listing of one input.
 #pragma once
 
-#include "common/input_file.h"
+#include "img/model/model.h"
 
 // Prints what was read of the input; it reads no file.
-void printInfo(const InputFile& input);
+void printInfo(const InputFile& input, bool verbose);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "img/container.h"
-#include "img/map_units.h"
+#include "common/bytes.h"
+#include "img/format/map_units.h"
 
 namespace {
 
@@ -180,8 +180,6 @@ void printAux(const AuxInfo& aux) {
 }
 
 }  // namespace
-
-std::string listingWord(const Msg& word) { return formatText(useEnglish ? word.en : word.pl, {}); }
 
 std::uint8_t byteAt(ListedBytes bytes, std::uint64_t at) { return at < bytes.size() ? bytes[at] : 0; }
 

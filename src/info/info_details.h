@@ -8,7 +8,7 @@
 
 #include "common/date.h"
 #include "common/message.h"
-#include "img/model.h"
+#include "img/model/model.h"
 
 using ListedBytes = std::span<const std::uint8_t>;
 
@@ -19,7 +19,7 @@ inline constexpr Msg kWordDate{"date", "data"};
 
 // The word of the current language, ready to be passed as an argument (in
 // the console's encoding, as program texts are).
-std::string listingWord(const Msg& word);
+inline std::string listingWord(const Msg& word) { return messageText(word); }
 
 // Fields of file data. The model may hold any bytes a hostile file had, so a
 // field that lies beyond the bytes held reads as 0 instead of being reached.

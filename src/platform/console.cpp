@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include <cstdio>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -26,3 +28,15 @@ std::string platformConsoleText(std::string_view utf8) { return std::string(utf8
 
 void platformInitConsole() { std::signal(SIGPIPE, SIG_IGN); }
 #endif
+
+void platformWrite(std::string_view bytes, bool toStderr) {
+    std::FILE* to = toStderr ? stderr : stdout;
+    if (toStderr) std::fflush(stdout);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), to);
+}
+
+void platformWaitForEnter() {
+    int c;
+    do c = std::getchar();
+    while (c != '\n' && c != EOF);
+}

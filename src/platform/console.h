@@ -1,4 +1,4 @@
-// Console output conventions of the platform.
+// The console: where every message goes, in the console's own encoding.
 #pragma once
 
 #include <string>
@@ -11,3 +11,10 @@ std::string platformConsoleText(std::string_view utf8);
 // Prepares the standard streams: a closed pipe on standard output must not
 // kill the process between two writes of an in-place edit.
 void platformInitConsole();
+
+// Writes bytes to standard output, or to standard error (after what standard
+// output holds, so that the two stay in order on a console).
+void platformWrite(std::string_view bytes, bool toStderr = false);
+
+// Waits until the user presses Enter.
+void platformWaitForEnter();

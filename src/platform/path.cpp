@@ -14,11 +14,8 @@ void platformFixFileName(std::string& name) {
 }
 
 std::string_view platformBaseName(std::string_view path) {
-    for (char sep : {'/', '\\', ':'}) {
-        std::size_t p = path.rfind(sep);
-        if (p != std::string_view::npos) return path.substr(p + 1);
-    }
-    return path;
+    std::size_t p = path.find_last_of("/\\:");
+    return p == std::string_view::npos ? path : path.substr(p + 1);
 }
 
 bool platformEndsInSeparator(std::string_view dir) {

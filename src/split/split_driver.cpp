@@ -1,8 +1,5 @@
-#include <cstdio>
-
 #include "common/file_ops.h"
 #include "common/message.h"
-#include "common/options.h"
 #include "split/split.h"
 
 namespace {
@@ -12,55 +9,62 @@ constexpr Msg kCreating{"Creating file %s\n", "Utworzenie zbioru %s\n"};
 constexpr Msg kNotAvailable{"Command -%c is not available in this version.\n",
                             "Komenda -%c nie jest dostępna w tej wersji.\n"};
 
+const char* const kListName = "split.lst";
+
 }  // namespace
 
 void listCreatedFile(SplitState& state, const std::string& name) {
-    if (!state.listStream) return;
-    if (std::fprintf(state.listStream.get(), "%s\n", name.c_str()) < 0) state.failed = true;
+    if (!state.list) return;
+    const std::string line = name + "\n";
+    if (writeChecked(state.list.file(), state.list.path(), state.listPosition, line.data(), line.size())) {
+        state.listPosition += line.size();
+        return;
+    }
+    state.list.finish(false);
+    state.failed = true;
 }
 
-File createSplitOutput(SplitState& state, const std::string& name, std::string& fullName) {
+PendingOutput createSplitOutput(SplitState& state, const std::string& name) {
     bool existed = false;
-    File f = createOutputInDir(name, false, &fullName, &existed);
+    std::string full;
+    FileHandle f = createOutput(state.place, name, CreateMode::createNew, full, &existed);
     if (!f && !existed) state.failed = true;
-    return f;
+    return f ? PendingOutput(std::move(f), std::move(full)) : PendingOutput();
 }
 
-bool finishSplitOutput(File& file, const std::string& fullName, bool copied) {
-    bool closed = file.close();
-    if (copied && !closed) reportWriteError(fullName);
-    if (copied && closed) return true;
-    std::remove(fullName.c_str());
-    return false;
-}
-
-bool splitFiles(InputList& inputs) {
+bool splitFiles(InputList& inputs, const SplitSettings& settings) {
     if (inputs.empty()) {
         say(kMissing);
         return false;
     }
-    const char command = "\0sSGgk"[options.splitKind < 6 ? options.splitKind : 0];
-    if (command == 'S' || command == 'k') {
-        say(kNotAvailable, command);
+    if (settings.command == 'S' || settings.command == 'k') {
+        say(kNotAvailable, settings.command);
         return false;
     }
-    SplitState state;
-    if (options.writeSplitList) {
+    SplitState state{settings, outputPlace(inputs, settings.outputDir), {}, 0, false, {}};
+    state.results.resize(inputs.size());
+    if (settings.writeSplitList) {
         std::string full;
-        state.listStream = createOutputInDir("split.lst", true, &full);
-        if (!state.listStream) ++warningCount;
-        else if (options.verbose) say(kCreating, "split.lst");
+        FileHandle list = createOutput(state.place, kListName, CreateMode::replace, full);
+        if (!list) {
+            // The split goes on without its list, but the run is not a success.
+            ++warningCount;
+            state.failed = true;
+        } else {
+            state.list = PendingOutput(std::move(list), std::move(full));
+            if (settings.verbose) say(kCreating, kListName);
+        }
     }
+    bool ok = true;
+    std::size_t index = 0;
     for (InputFile& input : inputs) {
-        bool ok = command == 'g' ? splitSubfiles(input, state)
-                  : command == 'G' ? splitFamilies(input, state)
-                                   : splitMaps(input, state);
-        if (!ok) return false;
-        ++state.inputIndex;
+        ok = settings.command == 'g'   ? splitSubfiles(input, state)
+             : settings.command == 'G' ? splitFamilies(input, state)
+                                       : splitMaps(input, state, state.results[index]);
+        if (!ok) break;
+        ++index;
     }
-    if (state.listStream && !state.listStream.close()) {
-        reportWriteError(outputPathFor("split.lst"));
-        return false;
-    }
-    return !state.failed;
+    // The list names the outputs that were finished whole, also after a failure.
+    if (state.list && !state.list.finish(true)) ok = false;
+    return ok && !state.failed;
 }

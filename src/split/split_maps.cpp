@@ -4,12 +4,10 @@
 #include "common/file_names.h"
 #include "common/file_ops.h"
 #include "common/message.h"
-#include "common/options.h"
 #include "common/text.h"
-#include "img/container.h"
-#include "img/map_grouping.h"
-#include "join/join_plan.h"
-#include "join/join_writer.h"
+#include "img/container/img_writer.h"
+#include "img/container/subfile_io.h"
+#include "img/model/group_copy.h"
 #include "split/split.h"
 
 namespace {
@@ -26,42 +24,22 @@ constexpr Msg kCopy{"Write data %s\n", "Zapis dane %s\n"};
 
 constexpr std::uint32_t kMapChunk = 0x1000000;
 constexpr std::uint32_t kCopyChunk = 0x800000;
-constexpr std::uint64_t kMaxLayoutBlocks = 65529;
-
-std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b) { return (a + b - 1) / b; }
-
-std::string mapName(const MapEntry& map) { return std::string(map.name, 8); }
 
 // Types in the order a map's own container holds them.
 const SubfileType kMapTypeOrder[] = {typeGmp, typeLbl, typeRgn, typeTre, typeNet, typeNod, typeSrt, typeDem};
 
+std::uint32_t chunkFor(const SplitState& state, std::uint32_t own) {
+    return state.settings.copyChunk ? state.settings.copyChunk : own;
+}
+
 // The description of a map's container: its catalogue record's map
 // description, else the input's description with the map name added.
 std::string mapHeaderText(const InputFile& input, const MapEntry& map, const std::string& outputName) {
-    if (map.mps >= 0 && static_cast<std::size_t>(map.mps) < input.mpsRecords.size()) {
-        const MpsRecord& r = input.mpsRecords[map.mps];
-        if (r.length > 21 && r.offset <= input.mpsData.size() && r.length <= input.mpsData.size() - r.offset) {
-            const std::uint8_t* rec = input.mpsData.data() + r.offset;
-            const std::size_t end = r.length - 8;  // not into the record's last 8 bytes
-            for (std::size_t p = 11; p < end; ++p)
-                if (rec[p] == 0) {
-                    std::size_t start = p + 1, stop = start;
-                    while (stop < end && rec[stop] != 0) ++stop;
-                    return std::string(reinterpret_cast<const char*>(rec + start), stop - start).substr(0, 50);
-                }
-        }
-    }
     std::string text;
-    const std::vector<std::uint8_t>& h = input.img.headerBytes;
-    if (h.size() >= 0x65 + 30) {
-        text.assign(reinterpret_cast<const char*>(h.data() + 0x49), 20);
-        text.append(reinterpret_cast<const char*>(h.data() + 0x65), 30);
-        std::size_t length = 0;
-        for (std::size_t i = 0; i < text.size(); ++i)
-            if (static_cast<unsigned char>(text[i]) > 32) length = i + 1;
-        text.resize(length);
-        text = text.substr(0, text.find('\0'));
-    }
+    if (map.mps >= 0 && static_cast<std::size_t>(map.mps) < input.mpsRecords.size() &&
+        mapRecordDescription(input.mpsData, input.mpsRecords[map.mps], text))
+        return text;
+    text = containerDescription(input.img, false);
     if (text.empty() || input.maps.size() >= 2) {
         if (text.size() > 40) text = text.substr(0, 40) + " ";
         else if (!text.empty()) text += " ";
@@ -70,40 +48,43 @@ std::string mapHeaderText(const InputFile& input, const MapEntry& map, const std
     return text.substr(0, 50);
 }
 
-bool writeMapImg(InputFile& input, SplitState& state, MapEntry& map, ImgWriter& w, std::uint32_t typeMask) {
-    std::uint32_t number = 0;
-    std::string fileName = makeMapFileName(input, map, number);
-    map.mapFileName = fileName.substr(0, 8);
-    map.mapNumber = number;
-    if (options.verbose)
-        say(kWriteMapVerbose, mapName(map), fileName, map.mapFileSize, map.mapHeaderSize, map.mapBlockSize);
+bool writeMapImg(InputFile& input, SplitState& state, const MapEntry& map, GroupCopy& copy, MapSplit& result) {
+    ImgWriter& w = copy.writer;
+    std::string fileName = makeMapFileName(input, map, result.number);
+    result.fileName = fileName.substr(0, 8);
+    if (state.settings.verbose)
+        say(kWriteMapVerbose, map.name, FileText{fileName}, result.layout.fileSize, result.layout.headerSize,
+            result.layout.blockSize);
     else
-        say(kWriteMap, mapName(map), fileName);
-    std::string full;
-    w.stream = createSplitOutput(state, fileName, full);
-    if (!w.stream) return true;
-    listCreatedFile(state, fileName);
+        say(kWriteMap, map.name, FileText{fileName});
+    PendingOutput out = createSplitOutput(state, fileName);
+    if (!out) return true;
     w.outputPath = fileName;
+    w.file = &out.file();
 
     bool ok = initHeader(w);
     std::uint32_t done = 0;
+    const std::uint32_t typeMask = ~((1u << typeNone) | 2u);
     for (SubfileType t : kMapTypeOrder) {
         std::uint32_t bit = 1u << t;
         if (!ok || !(typeMask & bit)) continue;
-        ok = copyMap(input, map, w, bit);
+        ok = copyMap(input, map, copy, bit);
         done |= bit;
     }
-    ok = ok && copyMap(input, map, w, typeMask & ~done);
+    ok = ok && copyMap(input, map, copy, typeMask & ~done);
     if (ok) {
-        map.headerText = mapHeaderText(input, map, mapName(map));
-        setHeaderDescription(w, map.headerText);
+        result.headerText = mapHeaderText(input, map, std::string(map.name.c, 8));
+        setHeaderDescription(w, result.headerText);
         ok = writeHeader(w);
     }
-    return finishSplitOutput(w.stream, full, ok);
+    w.file = nullptr;
+    if (!out.finish(ok)) return false;
+    listCreatedFile(state, fileName);
+    return true;
 }
 
-bool writeDataFile(InputFile& input, SplitState& state, MapEntry& map, ImgWriter& w) {
-    std::string stem = safeFileName(trimmedField(std::string_view(map.name, 8)));
+bool writeDataFile(InputFile& input, SplitState& state, const MapEntry& map, ImgWriter& w, MapSplit& result) {
+    std::string stem = safeFileName(trimmedField(map.name.field()));
     if (map.dupIndex) stem += "-" + std::to_string(map.dupIndex);
     std::string ext;
     switch (map.kind) {
@@ -116,14 +97,13 @@ bool writeDataFile(InputFile& input, SplitState& state, MapEntry& map, ImgWriter
     default: ext = "dat"; break;
     }
     const std::string fileName = stem + "." + ext;
-    map.mapFileName = fileName;
-    if (options.verbose) say(kWriteDataVerbose, mapName(map), fileName, map.totalSize);
-    else say(kWriteData, mapName(map), fileName);
-    std::string full;
-    File out = createSplitOutput(state, fileName, full);
+    result.fileName = fileName;
+    if (state.settings.verbose) say(kWriteDataVerbose, map.name, FileText{fileName}, map.totalSize);
+    else say(kWriteData, map.name, FileText{fileName});
+    PendingOutput out = createSplitOutput(state, fileName);
     if (!out) return true;
-    listCreatedFile(state, fileName);
     bool ok = true;
+    std::uint64_t at = 0;
     for (std::uint32_t i = 0; ok && i < map.subfileCount; ++i) {
         const Subfile& s = input.subfiles[map.firstSubfile + i];
         for (std::uint64_t done = 0; ok && done < s.size;) {
@@ -131,136 +111,97 @@ bool writeDataFile(InputFile& input, SplitState& state, MapEntry& map, ImgWriter
             if (!readSubfileBytes(input, s.firstFat, done, n, w.copyBuffer.data())) {
                 reportReadError(input.path);
                 ok = false;
-            } else if (std::fwrite(w.copyBuffer.data(), 1, n, out.get()) != n) {
-                reportWriteError(fileName);
-                ok = false;
+            } else {
+                ok = writeChecked(out.file(), fileName, at, w.copyBuffer.data(), n);
             }
             done += n;
+            at += n;
         }
     }
-    return finishSplitOutput(out, full, ok);
+    if (!out.finish(ok)) return false;
+    listCreatedFile(state, fileName);
+    return true;
 }
 
-bool copyDataFile(InputFile& input, SplitState& state) {
+// A stand-alone input goes into the output directory as it is, unless a
+// file of its name is there already.
+bool copyDataFile(InputFile& input, SplitState& state, InputSplit& result) {
     say(kDataInput, input.path);
-    input.fileBaseName = std::string(baseName(std::string_view(input.path)));
+    result.fileBaseName = std::string(baseName(std::string_view(input.path)));
     std::vector<std::uint8_t> buffer;
-    std::size_t chunk = std::max<std::size_t>(1, std::min<std::size_t>(input.rawLength, kCopyChunk));
-    if (!allocChecked(buffer, chunk) || !openInput(input, "rb")) return false;
+    std::size_t chunk = static_cast<std::size_t>(
+        std::max<std::uint64_t>(1, std::min<std::uint64_t>(input.rawLength, chunkFor(state, kCopyChunk))));
+    if (!allocChecked(buffer, chunk)) return false;
     std::string full;
-    File out = createOutputInDir(input.fileBaseName, true, &full);
-    if (!out) {
-        closeInput(input);
+    bool existed = false;
+    FileHandle created = createOutput(state.place, result.fileBaseName, CreateMode::createNew, full, &existed, true);
+    if (existed) return true;
+    if (!created) {
         state.failed = true;
         return false;
     }
-    if (options.verbose) say(kCopyVerbose, input.fileBaseName, input.rawLength);
-    else say(kCopy, input.fileBaseName);
+    PendingOutput out(std::move(created), std::move(full));
+    if (!openContainer(input, OpenMode::read)) return false;
+    if (state.settings.verbose) say(kCopyVerbose, result.fileBaseName, input.rawLength);
+    else say(kCopy, result.fileBaseName);
     bool ok = true;
     for (std::uint64_t done = 0; ok && done < input.rawLength;) {
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, input.rawLength - done));
         if (!readAt(input, buffer.data(), done, n)) {
             reportReadError(input.path);
             ok = false;
-        } else if (std::fwrite(buffer.data(), 1, n, out.get()) != n) {
-            reportWriteError(input.fileBaseName);
-            ok = false;
+        } else {
+            ok = writeChecked(out.file(), result.fileBaseName, done, buffer.data(), n);
         }
         done += n;
     }
-    closeInput(input);
-    return finishSplitOutput(out, full, ok);
+    closeContainer(input);
+    return out.finish(ok);
 }
-
-// Whether the output directory already holds a file of the input's name.
-bool outputHasFile(const std::string& path) { return fileExists(outputPathFor(std::string(baseName(std::string_view(path))))); }
 
 }  // namespace
 
-std::uint32_t mapBlockSize(const MapEntry& map, bool shortHeader, std::uint64_t extraSubfile) {
-    const std::uint64_t t = std::uint64_t{map.totalSize} + extraSubfile;
-    const std::uint64_t n = map.subfileCount + (extraSubfile ? 1 : 0);
-    std::uint64_t m = 1;
-    while (m < ceilDiv(ceilDiv(t, 512), 65535)) m *= 2;
-    std::uint64_t bs = 512 * m;
-    auto est = [&](std::uint64_t b) { return ceilDiv(t + (n * b) / 2, b) + ceilDiv(2 * (t / b) + 288 * n + 4096, b); };
-    if (est(bs) > kMaxBlocks) bs *= 2;
-    std::uint64_t cost = est(bs) * bs / 512;
-    for (int i = 0; i < 5; ++i) {
-        if (shortHeader && bs > 1023) break;
-        std::uint64_t b2 = 2 * bs;
-        std::uint64_t cost2 = est(b2) * b2 / 512;
-        if (cost2 >= cost) break;
-        bs = b2;
-        cost = cost2;
-    }
-    return static_cast<std::uint32_t>(bs);
-}
-
-void mapLayout(const InputFile& input, MapEntry& map, std::uint32_t headerBase, std::uint64_t extraSubfile) {
-    struct Candidate {
-        std::uint64_t b, blocks = 0, entries = 0, h = 0, total = 0, size = 0;
-    };
-    Candidate c[3] = {{map.mapBlockSize}, {2ull * map.mapBlockSize}, {4ull * map.mapBlockSize}};
-    for (Candidate& k : c) {
-        auto count = [&](std::uint64_t length) {
-            std::uint64_t blocks = ceilDiv(length, k.b);
-            k.blocks += blocks;
-            k.entries += ceilDiv(blocks, kBlocksPerFatEntry);
-        };
-        for (std::uint32_t i = 0; i < map.subfileCount; ++i) count(input.subfiles[map.firstSubfile + i].size);
-        if (extraSubfile) count(extraSubfile);
-        k.h = ceilDiv(headerBase + 512 * k.entries + 512, k.b);
-        if (k.h > kBlocksPerFatEntry) k.h = ceilDiv(headerBase + 512 * k.entries + 512 * ceilDiv(k.h, kBlocksPerFatEntry) + 512, k.b);
-        k.total = k.h + k.blocks;
-        k.size = k.total * k.b;
-    }
-    const Candidate* chosen = &c[2];
-    if (c[0].total < kMaxLayoutBlocks && c[0].size < c[1].size && c[0].size < c[2].size) chosen = &c[0];
-    else if (c[1].total < kMaxLayoutBlocks && c[1].size < c[2].size) chosen = &c[1];
-    map.mapBlockSize = static_cast<std::uint32_t>(chosen->b);
-    map.mapHeaderSize = static_cast<std::uint32_t>(chosen->h * chosen->b);
-    map.mapFileSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(chosen->size, 0xFFFFFFFFu));
-}
-
-std::string makeMapFileName(const InputFile&, const MapEntry& map, std::uint32_t& number, std::uint32_t* numberCounter) {
+std::string makeMapFileName(const InputFile& input, const MapEntry& map, std::uint32_t& number,
+                            std::uint32_t* numberCounter) {
     const char* kindSuffix = map.kind == sortTable ? "_srt" : map.kind == searchIndex ? "_mdr" : "";
     const std::string dup = map.dupIndex ? "-" + std::to_string(map.dupIndex) : "";
     char buf[64];
-    if (map.tre && map.tre->mapId >= 1 && map.tre->mapId <= kMaxMapId) {
-        number = map.tre->mapId;
+    const TreInfo* tre = mapTre(input, map);
+    if (tre && tre->mapId >= 1 && tre->mapId <= kMaxMapId) {
+        number = tre->mapId;
         std::snprintf(buf, sizeof buf, "%08u%s.img", number, dup.c_str());
         return buf;
     }
-    number = mapIdFromName(map.name);
+    number = mapIdFromName(map.name.c);
     if (number == 0 && numberCounter) number = (*numberCounter)++;
     if (number != 0) {
         if (*kindSuffix) std::snprintf(buf, sizeof buf, "%04u%s%s.img", number, dup.c_str(), kindSuffix);
         else std::snprintf(buf, sizeof buf, "%08u%s.img", number, dup.c_str());
         return buf;
     }
-    return safeFileName(trimmedField(std::string_view(map.name, 8))) + dup + kindSuffix + ".img";
+    return safeFileName(trimmedField(map.name.field())) + dup + kindSuffix + ".img";
 }
 
-bool splitMaps(InputFile& input, SplitState& state) {
-    if (input.inputKind != 0) {
-        if (!outputHasFile(input.path)) return copyDataFile(input, state);
-        input.fileBaseName = std::string(baseName(std::string_view(input.path)));
-        say(kDataInput, input.path);
-        return true;
-    }
+bool splitMaps(InputFile& input, SplitState& state, InputSplit& result) {
+    if (input.inputKind != noKind) return copyDataFile(input, state, result);
     say(kSplitMap, input.path);
+    const bool shortHeader = state.settings.shortHeader;
+    result.maps.assign(input.maps.size(), MapSplit{});
     std::uint32_t largestBlock = 0;
-    for (MapEntry& map : input.maps) {
-        map.mapBlockSize = mapBlockSize(map, options.shortHeader);
-        if (map.kind == mpcMap || map.kind == ntMap) largestBlock = std::max(largestBlock, map.mapBlockSize);
+    for (std::size_t m = 0; m < input.maps.size(); ++m) {
+        const MapEntry& map = input.maps[m];
+        result.maps[m].layout.blockSize = mapBlockSize(map.totalSize, map.subfileCount, shortHeader);
+        if (map.kind == mpcMap || map.kind == ntMap) largestBlock = std::max(largestBlock, result.maps[m].layout.blockSize);
     }
-    const std::uint32_t headerBase = options.shortHeader && largestBlock <= 1024 ? 1024 : 4096;
+    const std::uint32_t headerBase = shortHeader && largestBlock <= 1024 ? 1024 : 4096;
     std::uint64_t largestSubfile = 0;
     std::uint32_t largestHeader = 0;
-    for (MapEntry& map : input.maps) {
-        mapLayout(input, map, headerBase);
-        largestHeader = std::max(largestHeader, map.mapHeaderSize);
+    for (std::size_t m = 0; m < input.maps.size(); ++m) {
+        const MapEntry& map = input.maps[m];
+        std::vector<std::uint64_t> sizes;
+        for (std::uint32_t i = 0; i < map.subfileCount; ++i) sizes.push_back(input.subfiles[map.firstSubfile + i].size);
+        result.maps[m].layout = mapLayout(sizes, result.maps[m].layout.blockSize, headerBase);
+        largestHeader = std::max(largestHeader, result.maps[m].layout.headerSize);
     }
     for (const Subfile& s : input.subfiles)
         if (s.type != typeNone) largestSubfile = std::max<std::uint64_t>(largestSubfile, s.size);
@@ -269,31 +210,32 @@ bool splitMaps(InputFile& input, SplitState& state) {
     w.outputPath = "clx-00";
     w.headerBase = headerBase;
     w.headerSize = largestHeader;
-    if (!allocWriterBuffers(w, largestSubfile, kMapChunk)) return false;
-    const std::uint32_t mapTypes = ~((1u << typeNone) | 2u);
-    if (!openInput(input, "rb")) return false;
+    if (!allocWriterBuffers(w, largestSubfile, chunkFor(state, kMapChunk))) return false;
+    GroupCopy copy{w, CopySettings{}};
+    if (!openContainer(input, OpenMode::read)) return false;
     for (int m : input.mapList) {
-        MapEntry& map = input.maps[m];
-        w.blockSize = map.mapBlockSize;
-        w.headerSize = map.mapHeaderSize;
-        w.fileSize = map.mapFileSize;
+        const MapEntry& map = input.maps[m];
+        MapSplit& split = result.maps[m];
+        w.blockSize = split.layout.blockSize;
+        w.headerSize = split.layout.headerSize;
+        w.fileSize = split.layout.fileSize;
         w.position = w.fatCursor = w.nextBlock = w.checksum = 0;
         w.headerBuffer.assign(w.headerSize, 0);
         bool ok = true;
         switch (map.kind) {
         case trfData: case typData: case mmrData: case md2Data: case mpsCatalogue: case otherData:
-            ok = writeDataFile(input, state, map, w);
+            ok = writeDataFile(input, state, map, w, split);
             break;
         default:
-            ok = writeMapImg(input, state, map, w, mapTypes);
+            ok = writeMapImg(input, state, map, copy, split);
             break;
         }
         if (!ok) {
-            reportWriteError(mapName(map));
-            closeInput(input);
+            reportWriteError(map.name.shown());
+            closeContainer(input);
             return false;
         }
     }
-    closeInput(input);
+    closeContainer(input);
     return true;
 }

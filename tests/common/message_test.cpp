@@ -2,48 +2,37 @@
 
 #include <gtest/gtest.h>
 
+#include "common/text.h"
+
 namespace {
 
-using msgcheck::sameConversions;
-
-// Every pair is checked when it is compiled; this makes sure the check itself
-// tells pairs apart.
-TEST(MessagePairs, ConversionsMustMatchInOrder) {
-    EXPECT_TRUE(sameConversions("Open error, file %s.\n", "Błąd otwarcia pliku %s.\n"));
-    EXPECT_TRUE(sameConversions("%s %u %02X %%", "%s %u %02X 100%%"));
-    EXPECT_TRUE(sameConversions("%-10s %3.6lf %llu", "%-10s %3.6lf %llu"));
-    EXPECT_FALSE(sameConversions("%s", "%u"));
-    EXPECT_FALSE(sameConversions("%s %u", "%u %s"));
-    EXPECT_FALSE(sameConversions("%s", "%s %s"));
-    EXPECT_FALSE(sameConversions("%02X", "%X"));
-    EXPECT_FALSE(sameConversions("%%s", "%s"));
-    EXPECT_FALSE(sameConversions("100%", "100%"));
-    EXPECT_FALSE(sameConversions("%q", "%q"));
+// Each pair is checked when compiled; this makes sure the check tells pairs apart.
+TEST(MessagePairs, ConversionsMustMatchInOrderWithFlagsAndWidth) {
+    EXPECT_TRUE(msgcheck::sameConversions("%-10s %3.6lf, %02X %%", "%-10s 100%% %3.6lf %02X"));
+    for (auto [a, b] : {std::pair{"%s", "%u"}, {"%s %u", "%u %s"}, {"%s", "%s %s"}, {"%02X", "%X"},
+                        {"%%s", "%s"}, {"100%", "100%"}, {"%q", "%q"}, {"%-5s", "%5s"}})
+        EXPECT_FALSE(msgcheck::sameConversions(a, b)) << a << " / " << b;
 }
 
-std::string format(std::string_view f, std::initializer_list<MsgArg> args) {
-    return formatText(f, std::span<const MsgArg>(args.begin(), args.size()));
-}
+std::string format(std::string_view f, const MsgArg& arg) { return formatText(f, std::span<const MsgArg>(&arg, 1)); }
 
-TEST(MessageFormat, PrintfRules) {
-    EXPECT_EQ(format("%s-%u-%d-%c", {"a", 7u, -3, 'x'}), "a-7--3-x");
-    EXPECT_EQ(format("%08u|%02X|%x|%9u", {42u, 10u, 255u, 5u}), "00000042|0A|ff|        5");
-    EXPECT_EQ(format("%3.6lf|%1.7lf", {1.5, -0.25}), "1.500000|-0.2500000");
-    EXPECT_EQ(format("%llu 100%%", {std::uint64_t{1} << 40}), "1099511627776 100%");
-    EXPECT_EQ(format("%s", {}), "");
-}
-
-TEST(MessageFormat, PadsUtf8ByCharactersAndOtherBytesByBytes) {
-    EXPECT_EQ(format("[%-10s]", {"nagłówek:"}), "[nagłówek: ]");
-    EXPECT_EQ(format("[%10s]", {"ąę"}), "[        ąę]");
-    EXPECT_EQ(format("[%-4s]", {"\xb3\xb3"}), "[\xb3\xb3  ]");
-    EXPECT_EQ(format("[%.2s]", {"łódź"}), "[łó]");
-}
-
-TEST(MessageFormat, MismatchedArgumentsStaySafe) {
-    EXPECT_EQ(format("%u", {"text"}), "0");
-    EXPECT_EQ(format("%s", {12u}), "12");
-    EXPECT_EQ(format("%s %s", {"one"}), "one ");
+// Text from files must not reach the console with its control bytes, whether
+// it comes as FileText or as a fixed field; program strings go out as they
+// are. Padding counts UTF-8 characters, other text by bytes.
+TEST(MessageFormat, FileTextDotsAndPadding) {
+    const FixedText<6> field{"a\x1b[\x7f\0z"};
+    const std::string plain = "\x1b[2J\r\n\x7f", bell = "\x07";  // MsgArg only views them
+    const std::tuple<const char*, MsgArg, std::string> rows[] = {
+        {"[%s]", FileText{"\x1b[2J\r\n\x7f\xb3 ok"}, "[.[2J...\xb3 ok]"},
+        {"[%-6s]", FileText{"\t\x01"}, "[..    ]"}, {"[%c]", FileText{"\n"}, "[.]"},
+        {"[%s]", field, "[a.[.]"}, {"[%c]", field, "[a]"},
+        {"[%s]", plain, "[\x1b[2J\r\n\x7f]"}, {"[%c]", bell, "[\x07]"},
+        {"[%-10s]", "nagłówek:", "[nagłówek: ]"}, {"[%.2s]", "łódź", "[łó]"},
+        {"[%-4s]", "\xb3\xb3", "[\xb3\xb3  ]"},  // code page text
+        {"[%-3s]", FileText{"\xc5"}, "[\xc5  ]"},  // a cut UTF-8 sequence
+        {"[%s|%u]", 12u, "[12|]"},                 // a mismatched kind prints sanely
+    };
+    for (const auto& [f, arg, shown] : rows) EXPECT_EQ(format(f, arg), shown) << testing::PrintToString(shown);
 }
 
 }  // namespace

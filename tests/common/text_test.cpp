@@ -2,74 +2,34 @@
 
 #include <gtest/gtest.h>
 
-#include "common/date.h"
-
-#include <cstdlib>
+#include "platform/path.h"
 
 namespace {
 
-TEST(StoredDates, YearsBelow256CountFrom1900WithMonthsFrom0) {
-    EXPECT_EQ(formatStoredDate({110, 0, 5, 7, 8, 9, 0}), "05.01.2010 07:08:09");
-    EXPECT_EQ(formatStoredDate({2010, 1, 5, 7, 8, 9, 0}), "05.01.2010 07:08:09");
-    EXPECT_EQ(formatStoredDate({255, 11, 31, 23, 59, 59, 0}), "31.12.2155 23:59:59");
-    EXPECT_EQ(formatStoredDate({256, 1, 1, 0, 0, 0, 0}), "01.01.0256 00:00:00");
+// Both stay inside [start, end): a field that fills its room has no NUL.
+TEST(FieldLengths, StayWithinTheirBounds) {
+    const std::uint8_t b[] = {'a', 'b', 0, 'd'};
+    struct Row { std::size_t start, end; std::int64_t terminated, bounded; };
+    for (Row r : {Row{0, 4, 2, 2}, Row{0, 2, -1, 2}, Row{2, 4, 0, 0}, Row{3, 4, -1, 1}, Row{4, 4, -1, 0},
+                  Row{3, 2, -1, 0}}) {
+        EXPECT_EQ(terminatedLength(b, r.start, r.end), r.terminated) << r.start << ".." << r.end;
+        EXPECT_EQ(boundedLength(b, r.start, r.end), r.bounded) << r.start << ".." << r.end;
+    }
 }
 
-TEST(FieldLengths, TerminatedAndBounded) {
-    const std::uint8_t full[] = {'a', 'b', 'c', 'd'};
-    const std::uint8_t text[] = {'a', 'b', 0, 'd'};
-    EXPECT_EQ(terminatedLength(full, 0, 4), -1);
-    EXPECT_EQ(boundedLength(full, 0, 4), 4);
-    EXPECT_EQ(terminatedLength(text, 0, 4), 2);
-    EXPECT_EQ(boundedLength(text, 0, 4), 2);
-    EXPECT_EQ(terminatedLength(text, 2, 4), 0);
-    EXPECT_EQ(terminatedLength(text, 3, 4), -1);
-    EXPECT_EQ(terminatedLength(text, 4, 4), -1);
-    EXPECT_EQ(boundedLength(text, 3, 4), 1);
-    EXPECT_EQ(boundedLength(text, 4, 4), 0);
-}
-
-TEST(BaseNames, PartAfterTheLastSlash) {
+TEST(BaseNames, PartAfterTheLastSeparator) {
+    const bool windows = std::string_view(platformSeparator) == "\\";
     EXPECT_EQ(baseName("maps/a/b.img"), "b.img");
-    EXPECT_EQ(baseName("b.img"), "b.img");
-    EXPECT_EQ(baseName("dir/"), "");
     EXPECT_EQ(baseName(static_cast<const char*>(nullptr)), "");
-#ifdef _WIN32
-    EXPECT_EQ(baseName("C:map.img"), "map.img");
-    EXPECT_EQ(baseName("a\\b/c.img"), "c.img");
-#else
-    // Backslashes and colons are ordinary name characters here.
-    EXPECT_EQ(baseName("C:map.img"), "C:map.img");
-    EXPECT_EQ(baseName("a/b\\c.img"), "b\\c.img");
-#endif
+    EXPECT_EQ(baseName("a/b\\c.img"), windows ? "c.img" : "b\\c.img");
+    EXPECT_EQ(baseName("C:map.img"), windows ? "map.img" : "C:map.img");
 }
 
-TEST(MapKindNames, KnownAndUnknownKinds) {
-    EXPECT_STREQ(mapKindName(0), " - ");
-    EXPECT_STREQ(mapKindName(7), "IDX");
-    EXPECT_STREQ(mapKindName(10), "NT ");
-    EXPECT_STREQ(mapKindName(11), " ? ");
-    EXPECT_STREQ(mapKindName(5), " ??");
-    EXPECT_STREQ(mapKindName(-1), " ??");
-    EXPECT_STREQ(mapKindName(12), " ??");
-}
-
-}  // namespace
-
-namespace {
-
-TEST(CurrentDate, ReproducibleFromSourceDateEpoch) {
-    ::setenv("SOURCE_DATE_EPOCH", "1262315045", 1);  // 2010-01-01 03:04:05 UTC
-    takeCurrentDate();
-    EXPECT_EQ(currentDate.year, 2010);
-    EXPECT_EQ(currentDate.month, 1);
-    EXPECT_EQ(currentDate.day, 1);
-    EXPECT_EQ(formatStoredDate(currentDate), "01.01.2010 03:04:05");
-    // Not a number: the clock is used.
-    ::setenv("SOURCE_DATE_EPOCH", "12x", 1);
-    takeCurrentDate();
-    EXPECT_GE(currentDate.year, 2024);
-    ::unsetenv("SOURCE_DATE_EPOCH");
+TEST(FixedTexts, ShownUpToTheFirstNulOrTheWidth) {
+    EXPECT_EQ(FixedText<4>{"ab\0d"}.shown().bytes, "ab");
+    FixedText<4> full{"wxyz"};
+    full.c[4] = 'Q';  // even the terminator's place overwritten
+    EXPECT_EQ(full.shown().bytes, "wxyz");
 }
 
 }  // namespace

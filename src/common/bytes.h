@@ -1,0 +1,22 @@
+// Little-endian fields of byte buffers, and the byte sum behind one-byte
+// checksums.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline std::uint16_t getU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint32_t getU24(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (std::uint32_t{p[2]} << 16); }
+inline std::uint32_t getU32(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+}
+inline void putU16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void putU32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// Sum of all bytes; callers keep one-byte checksums with its low 8 bits.
+std::uint32_t byteSum(const std::uint8_t* buffer, std::size_t length);

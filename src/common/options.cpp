@@ -1,8 +1,0 @@
-#include "common/options.h"
-
-Options options;
-
-void resetOptions() {
-    options = Options{};
-    options.priority = 255;
-}

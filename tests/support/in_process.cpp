@@ -1,0 +1,24 @@
+#include "support/in_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/driver.h"
+
+InProcessRun runInProcess(const std::vector<std::string>& args, const std::string& lang) {
+    setenv("LANG", lang.c_str(), 1);
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    std::vector<const char*> argv = {"clx"};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    InProcessRun r;
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    r.exitCode = runClx(static_cast<int>(argv.size()), argv.data());
+    std::fflush(stdout);
+    r.out = testing::internal::GetCapturedStdout();
+    return r;
+}
