@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -17,15 +18,11 @@ namespace {
 
 #ifdef _WIN32
 
-// Windows: the runtime's streams with 64-bit positions, unbuffered so that a
-// write is done when it returns.
+// Windows: the runtime's streams with 64-bit positions and their buffering.
 class OsFile final : public OpenFile {
 public:
     explicit OsFile(std::FILE* f) : f_(f) {}
-    void adopt(std::FILE* f) {
-        f_ = f;
-        std::setvbuf(f_, nullptr, _IONBF, 0);
-    }
+    void adopt(std::FILE* f) { f_ = f; }
     ~OsFile() override {
         if (f_) std::fclose(f_);
     }
@@ -106,16 +103,23 @@ public:
 
 static_assert(sizeof(off_t) == 8, "64-bit file positions are required");
 
-// POSIX: positioned transfers straight on the descriptor, repeated until the
-// whole length is done (a signal or a pipe may cut a transfer short).
+// POSIX: positioned transfers on the descriptor, repeated until the whole
+// length is done (a signal may cut a transfer short). Small writes that
+// follow each other are gathered into one, so a writer that pads every
+// subfile to its block does not pay a system call per piece; large ones go
+// straight through.
 class OsFile final : public OpenFile {
 public:
     explicit OsFile(int fd) : fd_(fd) {}
     void adopt(int fd) { fd_ = fd; }
     ~OsFile() override {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0) {
+            writePending();
+            ::close(fd_);
+        }
     }
     bool read(std::uint64_t position, void* buffer, std::size_t length) override {
+        if (!writePending()) return false;
         auto* p = static_cast<char*>(buffer);
         while (length > 0) {
             if (fd_ < 0 || position > static_cast<std::uint64_t>(INT64_MAX)) return false;
@@ -136,9 +140,42 @@ public:
         }
     }
     bool write(std::uint64_t position, const void* buffer, std::size_t length) override {
+        if (fd_ < 0) return false;
         const auto* p = static_cast<const char*>(buffer);
+        if (length >= kDirect) return writePending() && writeAll(position, p, length);
+        if (!pending_.empty() && (position != pendingAt_ + pending_.size() || pending_.size() + length > kGather) &&
+            !writePending())
+            return false;
+        if (pending_.empty()) {
+            pending_.reserve(kGather);
+            pendingAt_ = position;
+        }
+        pending_.insert(pending_.end(), p, p + length);
+        return true;
+    }
+    bool size(std::uint64_t& out) override {
+        // Seeking tells a pipe or terminal (no size) from a file.
+        off_t n = fd_ >= 0 && writePending() ? ::lseek(fd_, 0, SEEK_END) : -1;
+        if (n < 0) return false;
+        out = static_cast<std::uint64_t>(n);
+        return true;
+    }
+    bool flush() override { return fd_ >= 0 && writePending(); }
+    bool close() override {
+        if (fd_ < 0) return false;
+        bool ok = writePending();
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 && ok;
+    }
+
+private:
+    static constexpr std::size_t kGather = 1 << 20;
+    static constexpr std::size_t kDirect = 64 << 10;
+
+    bool writeAll(std::uint64_t position, const char* p, std::size_t length) {
         while (length > 0) {
-            if (fd_ < 0 || position > static_cast<std::uint64_t>(INT64_MAX)) return false;
+            if (position > static_cast<std::uint64_t>(INT64_MAX)) return false;
             ssize_t n = ::pwrite(fd_, p, length, static_cast<off_t>(position));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
@@ -146,25 +183,21 @@ public:
             position += static_cast<std::uint64_t>(n);
             length -= static_cast<std::size_t>(n);
         }
-        return fd_ >= 0;
-    }
-    bool size(std::uint64_t& out) override {
-        // Seeking tells a pipe or terminal (no size) from a file.
-        off_t n = fd_ >= 0 ? ::lseek(fd_, 0, SEEK_END) : -1;
-        if (n < 0) return false;
-        out = static_cast<std::uint64_t>(n);
         return true;
     }
-    bool flush() override { return fd_ >= 0; }
-    bool close() override {
-        if (fd_ < 0) return false;
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
+
+    // What was gathered goes out; it is dropped either way, so a failure is
+    // reported once.
+    bool writePending() {
+        if (pending_.empty()) return true;
+        bool ok = writeAll(pendingAt_, pending_.data(), pending_.size());
+        pending_.clear();
+        return ok;
     }
 
-private:
     int fd_;
+    std::vector<char> pending_;
+    std::uint64_t pendingAt_ = 0;
 };
 
 FileHandle openDescriptor(const std::string& path, int flags, mode_t mode = 0) {

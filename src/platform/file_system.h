@@ -16,9 +16,10 @@ struct FileIdentity {
 };
 
 // One open file. Transfers are positioned and exact: the caller keeps the
-// position, and a short read or write is a failure. Nothing is buffered above
-// the operating system, so large transfers go straight to it; flush() is where
-// a buffering implementation would make its writes durable.
+// position, and a short read or write is a failure. Small writes may be
+// gathered and reach the file at the next flush(), close() or other transfer,
+// where a failure to write them is reported; large transfers go straight
+// through.
 class OpenFile {
 public:
     virtual ~OpenFile() = default;

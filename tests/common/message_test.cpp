@@ -17,15 +17,14 @@ TEST(MessagePairs, ConversionsMustMatchInOrderWithFlagsAndWidth) {
 std::string format(std::string_view f, const MsgArg& arg) { return formatText(f, std::span<const MsgArg>(&arg, 1)); }
 
 // Text from files must not reach the console with its control bytes, whether
-// it comes as FileText or as a fixed field; program strings go out as they
-// are. Padding counts UTF-8 characters, other text by bytes.
+// it comes as FileText or as a fixed field (up to its NUL); program strings go
+// out as they are. Padding counts UTF-8 characters, other text by bytes.
 TEST(MessageFormat, FileTextDotsAndPadding) {
-    const FixedText<6> field{"a\x1b[\x7f\0z"};
     const std::string plain = "\x1b[2J\r\n\x7f", bell = "\x07";  // MsgArg only views them
+    const FixedText<6> field{"a\x1b[\x7f\0z"};
     const std::tuple<const char*, MsgArg, std::string> rows[] = {
         {"[%s]", FileText{"\x1b[2J\r\n\x7f\xb3 ok"}, "[.[2J...\xb3 ok]"},
-        {"[%-6s]", FileText{"\t\x01"}, "[..    ]"}, {"[%c]", FileText{"\n"}, "[.]"},
-        {"[%s]", field, "[a.[.]"}, {"[%c]", field, "[a]"},
+        {"[%-6s]", FileText{"\t\x01"}, "[..    ]"}, {"[%c]", FileText{"\n"}, "[.]"}, {"[%s]", field, "[a.[.]"},
         {"[%s]", plain, "[\x1b[2J\r\n\x7f]"}, {"[%c]", bell, "[\x07]"},
         {"[%-10s]", "nagłówek:", "[nagłówek: ]"}, {"[%.2s]", "łódź", "[łó]"},
         {"[%-4s]", "\xb3\xb3", "[\xb3\xb3  ]"},  // code page text

@@ -1,20 +1,16 @@
-/* Opens a container with libgarmin, a reader written apart from clx, and
- * says what it found: the map tiles it selected, the map ID of the objects it
- * decoded from each, and optionally copies of named subfiles.
+/* Opens a container with libgarmin, a reader written apart from clx, and says
+ * what it found, one fact a line: "maps N" (the tiles it selected), "map ID
+ * objects K" for each map it decoded objects of, and "extracted NAME.EXT K"
+ * for each named subfile copied to OUTFILE.
  *
  *   garmin_open IMAGE [NAME.EXT OUTFILE]...
  *
- * Output, one fact a line:
- *   maps N                 tiles libgarmin selected
- *   map ID objects K       K objects decoded at the most detailed level
- *   extracted NAME.EXT K   K bytes written to OUTFILE
  * Exit status: 0 done, 1 the image did not load or has no maps, 2 usage,
  * 3 a subfile could not be extracted. */
 #include <fcntl.h>
 #include <libgarmin.h>
 #include <stdarg.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,35 +24,21 @@ static void log_cb(char *file, int line, int level, char *fmt, ...) {
     va_end(ap);
 }
 
-#define MAX_MAPS 256
-
 int main(int argc, char **argv) {
-    struct gar_config cfg = {0};
+    struct gar_config cfg = {.opm = OPM_GPS, .debuglevel = 1};
     struct gar *gar;
     struct gmap *gm;
     struct gimg *img;
     struct gobject *objs = NULL, *o;
     /* Coordinates are in map units, 2^24 to the full circle. */
     struct gar_rect world = {DEGGAR(90.0), DEGGAR(-180.0), DEGGAR(-90.0), DEGGAR(180.0)};
-    int ids[MAX_MAPS], counts[MAX_MAPS], nids = 0, i, status = 0;
+    int ids[256], counts[256], nids = 0, i, status = 0;
 
-    if (argc < 2 || argc % 2 != 0) {
-        fprintf(stderr, "usage: %s IMAGE [NAME.EXT OUTFILE]...\n", argv[0]);
-        return 2;
-    }
-    cfg.opm = OPM_GPS;
-    cfg.debuglevel = 1;
+    if (argc < 2 || argc % 2 != 0) return 2;
     gar = gar_init_cfg(NULL, log_cb, &cfg);
-    if (!gar) return 1;
-    if (gar_img_load(gar, argv[1], 1) <= 0) {
-        fprintf(stderr, "%s: not loaded\n", argv[1]);
-        return 1;
-    }
+    if (!gar || gar_img_load(gar, argv[1], 1) <= 0) return 1;
     gm = gar_find_subfiles(gar, &world, 0);
-    if (!gm || gm->lastsub <= 0) {
-        fprintf(stderr, "%s: no maps found\n", argv[1]);
-        return 1;
-    }
+    if (!gm || gm->lastsub <= 0) return 1;
     printf("maps %d\n", gm->lastsub);
 
     /* Level 24 is the most detailed; every tile has objects there. */
@@ -65,11 +47,8 @@ int main(int argc, char **argv) {
         int id = gar_object_mapid(o);
         for (i = 0; i < nids && ids[i] != id; i++) {
         }
-        if (i == nids) {
-            if (nids == MAX_MAPS) continue;
-            ids[nids] = id;
-            counts[nids++] = 0;
-        }
+        if (i == 256) continue;
+        if (i == nids) ids[nids] = id, counts[nids++] = 0;
         counts[i]++;
     }
     if (objs) gar_free_objects(objs);

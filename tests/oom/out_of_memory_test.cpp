@@ -3,14 +3,13 @@
 // changed, and no unfinished split output left behind.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "cli/driver.h"
 #include "oom/allocation_faults.h"
+#include "support/in_process.h"
 #include "support/run_clx.h"
 
 namespace {
@@ -20,45 +19,35 @@ using Files = std::map<std::string, std::string>;
 
 const char* const kInputs[] = {"gmapsupp.img", "63240003.img", "test.typ"};
 
-// Everything under the directory but the inputs, by relative path.
+// The outputs (all.img and what is in out/), by relative path.
 Files outputs(const fs::path& dir) {
     Files files;
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {
         const std::string name = fs::relative(entry.path(), dir).string();
-        if (entry.is_regular_file() && name.find('/') != std::string::npos) files[name] = readFile(entry.path());
-        else if (entry.is_regular_file() && name != kInputs[0] && name != kInputs[1] && name != kInputs[2])
-            files[name] = readFile(entry.path());
+        if (entry.is_regular_file() && (name == "all.img" || name.rfind("out/", 0) == 0)) files[name] = readFile(entry.path());
     }
     return files;
 }
 
 struct FaultedRun {
-    int exitCode = -1;
-    std::string out;
+    InProcessRun run;
     bool fired = false;
 };
 
 // Runs the driver with allocation n failing (0: none), in a fresh copy of
-// the inputs.
+// the inputs in `dir`, the current directory.
 FaultedRun runWithFault(const fs::path& dir, const std::vector<std::string>& args, std::size_t n, std::size_t* counted = nullptr) {
+    fs::current_path(dir.parent_path());
     fs::remove_all(dir);
     fs::create_directories(dir / "out");
     for (const char* name : kInputs) fs::copy_file(testData(std::string("img/") + name), dir / name);
-    std::vector<std::string> full = {"clx"};
-    for (const std::string& a : args) full.push_back(a[0] == '-' ? a : (dir / a).string());
-    std::vector<const char*> argv;
-    for (const std::string& a : full) argv.push_back(a.c_str());
-    setenv("LANG", "C", 1);
-    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    fs::current_path(dir);
     FaultedRun r;
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    armAllocationFault(n);
-    r.exitCode = runClx(static_cast<int>(argv.size()), argv.data());
-    r.fired = disarmAllocationFault();
-    if (counted) *counted = allocationsCounted();
-    std::fflush(stdout);
-    r.out = testing::internal::GetCapturedStdout();
+    r.run = runInProcess(args, "C", [&](bool starting) {
+        if (starting) return armAllocationFault(n);
+        r.fired = disarmAllocationFault();
+        if (counted) *counted = allocationsCounted();
+    });
     return r;
 }
 
@@ -74,14 +63,15 @@ TEST_P(OutOfMemory, EveryFailingAllocationEndsCleanly) {
     const fs::path dir = scratch / "run";
     std::size_t count = 0;
     const FaultedRun clean = runWithFault(dir, GetParam().args, 0, &count);
-    ASSERT_EQ(clean.exitCode, 0) << clean.out;
+    ASSERT_EQ(clean.run.exitCode, 0) << clean.run.out;
     const Files cleanOutputs = outputs(dir);
     ASSERT_GT(count, 0u);
 
     for (std::size_t n = 1; n <= count; ++n) {
-        const FaultedRun run = runWithFault(dir, GetParam().args, n);
+        const FaultedRun faulted = runWithFault(dir, GetParam().args, n);
+        const InProcessRun& run = faulted.run;
         SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(count) + "\n" + run.out);
-        ASSERT_TRUE(run.fired);
+        ASSERT_TRUE(faulted.fired);
         for (const char* name : kInputs)
             ASSERT_EQ(readFile(dir / name), readFile(testData(std::string("img/") + name))) << name;
         const Files left = outputs(dir);

@@ -15,18 +15,11 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes fixture(const std::string& name) { return readBytes(testData("img/" + name)); }
-
 // A stand-alone TRE of 4 GiB + 722 bytes is copied whole and listed with its
 // 64-bit length; nothing about it is cut to 32 bits.
 TEST(SplitSizes, StandaloneFileBeyond4GiBIsCopiedWhole) {
     const std::uint64_t size = (std::uint64_t{1} << 32) + 722;
-    Bytes tre = fixture("63240001.img");
-    VerifiedImg img;
-    std::string error;
-    ASSERT_TRUE(verifyImg(tre, img, error, {false, false})) << error;
-    tre = subfileBytes(tre, img, "63240001TRE");
+    const Bytes tre = subfileOf(fixture("63240001.img"), "63240001TRE");
     TestFileSystem fs;
     ScopedFileSystem installed(fs);
     fs.addSparseFile("big.tre", tre, size);
@@ -40,7 +33,6 @@ TEST(SplitSizes, StandaloneFileBeyond4GiBIsCopiedWhole) {
     const InProcessRun split = runInProcess({"-s", "-o", "out", "big.tre"});
     ASSERT_EQ(split.exitCode, 0) << split.out;
     EXPECT_EQ(fs.sinkLength("out/big.tre"), size);
-    EXPECT_EQ(fs.sinkBytesWritten("out/big.tre"), size);
     Bytes head = fs.bytes("out/big.tre");
     head.resize(tre.size());
     EXPECT_EQ(head, tre);

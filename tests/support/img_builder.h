@@ -59,8 +59,6 @@ inline void putLe24(Bytes& v, size_t offset, uint32_t value) { putLe(v, offset, 
 inline void putLe32(Bytes& v, size_t offset, uint32_t value) { putLe(v, offset, value, 4); }
 // Copies text (any bytes) to `offset`, growing the vector.
 void putText(Bytes& v, size_t offset, const std::string& text);
-inline void appendLe16(Bytes& v, uint32_t value) { putLe(v, v.size(), value, 2); }
-inline void appendLe32(Bytes& v, uint32_t value) { putLe(v, v.size(), value, 4); }
 inline uint16_t readLe16(const Bytes& v, size_t o) { return static_cast<uint16_t>(v.at(o) | v.at(o + 1) << 8); }
 inline uint32_t readLe32(const Bytes& v, size_t o) { return readLe16(v, o) | uint32_t{readLe16(v, o + 2)} << 16; }
 

@@ -12,9 +12,7 @@ namespace {
 
 constexpr uint64_t kSector = 512, kEntry = 512, kSlots = 240, kMiB = 1 << 20;
 
-struct Violation {
-    std::string what;
-};
+using Violation = std::runtime_error;
 
 std::string hex(uint64_t v) { char b[24]; return {b, size_t(std::snprintf(b, sizeof b, "0x%jX", uintmax_t{v}))}; }
 
@@ -24,12 +22,12 @@ struct Checker {
     const std::vector<uint8_t>& f;
     VerifiedImg& out;
 
-    static void require(bool ok, const std::string& what) { if (!ok) throw Violation{what}; }
+    static void require(bool ok, const std::string& what) { if (!ok) throw Violation(what); }
     uint32_t get(uint64_t o, int n) const { return n == 1 ? f.at(o) : n == 2 ? readLe16(f, o) : readLe32(f, o); }
     void expect(uint64_t o, int width, uint32_t want, const std::string& what) const {
         if (get(o, width) != want)
-            throw Violation{what + ": " + std::to_string(8 * width) + "-bit field at " + hex(o) + " is " +
-                            hex(get(o, width)) + ", expected " + hex(want)};
+            throw Violation(what + ": " + std::to_string(8 * width) + "-bit field at " + hex(o) + " is " +
+                            hex(get(o, width)) + ", expected " + hex(want));
     }
     void zeros(uint64_t o, uint64_t end, const std::string& what) const { while (o < end) expect(o++, 1, 0, what); }
     std::string text(uint64_t o, size_t n) const { return std::string(reinterpret_cast<const char*>(&f[o]), n); }
@@ -120,12 +118,6 @@ struct Checker {
 
 std::string VerifiedSubfile::fullName() const { return trimmed(name) + "." + trimmed(type); }
 
-const VerifiedSubfile* VerifiedImg::find(const std::string& n) const {
-    for (const VerifiedSubfile& s : subfiles)
-        if (s.name + s.type == n || s.fullName() == n) return &s;
-    return nullptr;
-}
-
 bool verifyImg(const std::vector<uint8_t>& file, VerifiedImg& out, std::string& error,
                const ImgVerifyOptions& options) {
     error.clear();
@@ -134,7 +126,7 @@ bool verifyImg(const std::vector<uint8_t>& file, VerifiedImg& out, std::string& 
         c.header(options);
         c.fat(options);
     } catch (const Violation& v) {
-        error = v.what;
+        error = v.what();
     } catch (const std::out_of_range&) {  // a field past the end of the file
         error = "the file ends inside the header or the FAT";
     }
@@ -142,10 +134,19 @@ bool verifyImg(const std::vector<uint8_t>& file, VerifiedImg& out, std::string& 
 }
 
 std::vector<uint8_t> subfileBytes(const std::vector<uint8_t>& file, const VerifiedImg& img, const std::string& name) {
-    const VerifiedSubfile* s = img.find(name);
-    if (!s) throw std::out_of_range("no subfile " + name + " in the container");
-    const uint64_t from = uint64_t{s->firstBlock} * img.blockSize;
-    if (from + s->size > file.size()) throw std::out_of_range(name + " runs past the end of the file");
-    return std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(from),
-                                file.begin() + static_cast<std::ptrdiff_t>(from + s->size));
+    for (const VerifiedSubfile& s : img.subfiles) {
+        if (s.name + s.type != name && s.fullName() != name) continue;
+        const uint64_t from = uint64_t{s.firstBlock} * img.blockSize;
+        if (from + s.size > file.size()) throw std::out_of_range(name + " runs past the end of the file");
+        return {file.begin() + static_cast<std::ptrdiff_t>(from),
+                file.begin() + static_cast<std::ptrdiff_t>(from + s.size)};
+    }
+    throw std::out_of_range("no subfile " + name + " in the container");
+}
+
+std::vector<uint8_t> subfileOf(const std::vector<uint8_t>& file, const std::string& name) {
+    VerifiedImg img;
+    std::string error;
+    if (!verifyImg(file, img, error, {false, false})) throw std::runtime_error(error);
+    return subfileBytes(file, img, name);
 }

@@ -17,8 +17,6 @@ struct VerifiedImg {
     uint16_t year = 0;                      // creation year at 0x39
     std::string description;                // both description fields joined, trailing blanks removed
     std::vector<VerifiedSubfile> subfiles;  // in FAT order
-    // The subfile called "NAME    TYP" (11 bytes) or "NAME.TYP"; null if none.
-    const VerifiedSubfile* find(const std::string& name) const;
 };
 
 struct ImgVerifyOptions {
@@ -34,3 +32,7 @@ bool verifyImg(const std::vector<uint8_t>& file, VerifiedImg& out, std::string& 
 // Contents of one subfile ("63240001TRE" or "63240001.TRE"); throws
 // std::out_of_range when there is no such subfile.
 std::vector<uint8_t> subfileBytes(const std::vector<uint8_t>& file, const VerifiedImg& img, const std::string& name);
+
+// A subfile of a container of any maker (the relaxed checks); throws
+// std::runtime_error when the container is refused.
+std::vector<uint8_t> subfileOf(const std::vector<uint8_t>& file, const std::string& name);

@@ -7,7 +7,8 @@
 
 #include "cli/driver.h"
 
-InProcessRun runInProcess(const std::vector<std::string>& args, const std::string& lang) {
+InProcessRun runInProcess(const std::vector<std::string>& args, const std::string& lang,
+                          const std::function<void(bool)>& around) {
     setenv("LANG", lang.c_str(), 1);
     unsetenv("LC_ALL");
     unsetenv("LC_MESSAGES");
@@ -17,7 +18,9 @@ InProcessRun runInProcess(const std::vector<std::string>& args, const std::strin
     InProcessRun r;
     std::fflush(stdout);
     testing::internal::CaptureStdout();
+    if (around) around(true);
     r.exitCode = runClx(static_cast<int>(argv.size()), argv.data());
+    if (around) around(false);
     std::fflush(stdout);
     r.out = testing::internal::GetCapturedStdout();
     return r;

@@ -2,6 +2,7 @@
 // system installed with ScopedFileSystem (or an allocation fault) reaches it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,5 +12,7 @@ struct InProcessRun {
 };
 
 // LANG is set to `lang` (LC_ALL and LC_MESSAGES unset) and SOURCE_DATE_EPOCH to
-// a fixed time, so outputs are byte-exact.
-InProcessRun runInProcess(const std::vector<std::string>& args, const std::string& lang = "C");
+// a fixed time, so outputs are byte-exact. `around` is called with true right
+// before the driver starts and with false right after it ends.
+InProcessRun runInProcess(const std::vector<std::string>& args, const std::string& lang = "C",
+                          const std::function<void(bool)>& around = {});

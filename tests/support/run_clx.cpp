@@ -1,111 +1,72 @@
 #include "support/run_clx.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <csignal>
-#include <random>
-#include <sstream>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
 
 extern char** environ;
 
-namespace {
-
-void drain(int outFd, int errFd, int inFd, const std::string& input, ClxResult& r) {
-    std::size_t written = 0;
-    if (input.empty() && inFd >= 0) {
-        close(inFd);
-        inFd = -1;
-    }
-    char buf[65536];
-    while (outFd >= 0 || errFd >= 0) {
-        pollfd fds[3];
-        int n = 0;
-        if (outFd >= 0) fds[n++] = {outFd, POLLIN, 0};
-        if (errFd >= 0) fds[n++] = {errFd, POLLIN, 0};
-        if (inFd >= 0) fds[n++] = {inFd, POLLOUT, 0};
-        if (poll(fds, n, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (int i = 0; i < n; ++i) {
-            if (!fds[i].revents) continue;
-            if (fds[i].fd == inFd) {
-                ssize_t w = write(inFd, input.data() + written, input.size() - written);
-                if (w > 0) written += static_cast<std::size_t>(w);
-                if (w <= 0 || written == input.size()) {
-                    close(inFd);
-                    inFd = -1;
-                }
-                continue;
-            }
-            ssize_t got = read(fds[i].fd, buf, sizeof buf);
-            if (got > 0) {
-                (fds[i].fd == outFd ? r.out : r.err).append(buf, static_cast<std::size_t>(got));
-            } else {
-                close(fds[i].fd);
-                (fds[i].fd == outFd ? outFd : errFd) = -1;
-            }
-        }
-    }
-    if (inFd >= 0) close(inFd);
-}
-
-}  // namespace
-
 ClxResult runClx(const ClxRun& run) {
     ClxResult r;
-    std::signal(SIGPIPE, SIG_IGN);  // clx may exit without reading its input
-    int outPipe[2], errPipe[2], inPipe[2];
-    if (pipe(outPipe) || pipe(errPipe) || pipe(inPipe)) return r;
+    // Standard input is a file, so nothing needs feeding while the output is drained.
+    std::FILE* in = std::tmpfile();
+    int outPipe[2], errPipe[2];
+    if (!in || pipe(outPipe) || pipe(errPipe)) return r;
+    std::fwrite(run.input.data(), 1, run.input.size(), in);
+    std::rewind(in);
 
-    std::vector<std::string> env;
+    // execve() leaves the strings alone, whatever its signature says.
+    std::string lang = "LANG=" + run.lang;
+    std::vector<char*> argv = {const_cast<char*>(CLX_BINARY)}, envp = {lang.data()};
+    for (const std::string& a : run.args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& e : run.extraEnv) envp.push_back(const_cast<char*>(e.c_str()));
     for (char** e = environ; *e; ++e) {
-        std::string s = *e;
-        if (s.rfind("LANG=", 0) == 0 || s.rfind("LC_ALL=", 0) == 0 || s.rfind("LC_MESSAGES=", 0) == 0 ||
-            s.rfind("SOURCE_DATE_EPOCH=", 0) == 0)
-            continue;
-        env.push_back(s);
+        const std::string_view name = std::string_view(*e).substr(0, std::string_view(*e).find('='));
+        if (name != "LANG" && name != "LC_ALL" && name != "LC_MESSAGES" && name != "SOURCE_DATE_EPOCH")
+            envp.push_back(*e);
     }
-    env.push_back("LANG=" + run.lang);
-    for (const std::string& e : run.extraEnv) env.push_back(e);
-    std::vector<char*> envp;
-    for (std::string& s : env) envp.push_back(s.data());
+    argv.push_back(nullptr);
     envp.push_back(nullptr);
 
-    std::vector<std::string> args = {CLX_BINARY};
-    args.insert(args.end(), run.args.begin(), run.args.end());
-    std::vector<char*> argv;
-    for (std::string& s : args) argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    pid_t pid = fork();
+    const pid_t pid = fork();
     if (pid == 0) {
-        dup2(inPipe[0], 0);
+        dup2(fileno(in), 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
-        for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) close(fd);
+        for (int fd : {fileno(in), outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) close(fd);
         if (!run.dir.empty() && chdir(run.dir.c_str()) != 0) _exit(127);
         if (run.fileSizeLimit) {
-            // The write fails with EFBIG instead of the process being killed.
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{run.fileSizeLimit, run.fileSizeLimit};
+            std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead of killing clx
+            const rlimit limit{run.fileSizeLimit, run.fileSizeLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    close(inPipe[0]);
+    std::fclose(in);
     close(outPipe[1]);
     close(errPipe[1]);
-    drain(outPipe[0], errPipe[0], inPipe[1], run.input, r);
+    // Both pipes at once: a child stuck writing to one must not wait for the other's reader.
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* text[2] = {&r.out, &r.err};
+    while ((fds[0].fd >= 0 || fds[1].fd >= 0) && (poll(fds, 2, -1) >= 0 || errno == EINTR)) {
+        for (int i = 0; i < 2; ++i) {
+            if (!fds[i].revents) continue;
+            char buf[65536];
+            const ssize_t got = read(fds[i].fd, buf, sizeof buf);
+            if (got > 0) text[i]->append(buf, static_cast<std::size_t>(got));
+            else close(std::exchange(fds[i].fd, -1));
+        }
+    }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -114,11 +75,8 @@ ClxResult runClx(const ClxRun& run) {
 }
 
 ScratchDir::ScratchDir() {
-    std::random_device rd;
-    for (;;) {
-        path_ = std::filesystem::temp_directory_path() / ("clx-test-" + std::to_string(rd()));
-        if (std::filesystem::create_directory(path_)) break;
-    }
+    std::string pattern = (std::filesystem::temp_directory_path() / "clx-test-XXXXXX").string();
+    path_ = mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("cannot create " + pattern);
 }
 
 ScratchDir::~ScratchDir() {
@@ -128,19 +86,16 @@ ScratchDir::~ScratchDir() {
 
 std::string readFile(const std::filesystem::path& p) {
     std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(f), {}};
 }
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& p) {
-    std::string s = readFile(p);
-    return std::vector<std::uint8_t>(s.begin(), s.end());
+    const std::string s = readFile(p);
+    return {s.begin(), s.end()};
 }
 
 void writeFile(const std::filesystem::path& p, const std::string& bytes) {
-    std::ofstream f(p, std::ios::binary);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::filesystem::path testData(const std::string& relative) { return std::filesystem::path(CLX_TEST_DATA) / relative; }

@@ -8,17 +8,16 @@
 
 struct ClxResult {
     int exitCode = -1;  // -1 when the process did not exit normally
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 struct ClxRun {
     std::vector<std::string> args;
-    std::string lang = "C";                 // LANG; LC_ALL and LC_MESSAGES are unset
-    std::filesystem::path dir;              // working directory; empty: current
-    std::string input;                      // standard input
-    std::vector<std::string> extraEnv;      // "NAME=value"
-    std::uint64_t fileSizeLimit = 0;        // bytes a file may grow to (0: no limit); writes beyond fail
+    std::string lang = "C";             // LANG; LC_ALL, LC_MESSAGES and SOURCE_DATE_EPOCH are unset
+    std::filesystem::path dir;          // working directory; empty: current
+    std::string input;                  // standard input
+    std::vector<std::string> extraEnv;  // "NAME=value"
+    std::uint64_t fileSizeLimit = 0;    // bytes a file may grow to (0: no limit); writes beyond fail
 };
 
 ClxResult runClx(const ClxRun& run);
@@ -49,3 +48,5 @@ void writeFile(const std::filesystem::path& p, const std::string& bytes);
 
 // A file of tests/data.
 std::filesystem::path testData(const std::string& relative);
+// The bytes of a fixture container in tests/data/img.
+inline std::vector<std::uint8_t> fixture(const std::string& name) { return readBytes(testData("img/" + name)); }

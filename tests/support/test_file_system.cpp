@@ -1,210 +1,133 @@
 #include "support/test_file_system.h"
 
 #include <algorithm>
-#include <limits>
 #include <map>
-#include <stdexcept>
 #include <utility>
-
-namespace {
 
 // A plain file refuses to grow past this: a test that means to write more
 // wants a sink, and a failed write is kinder than exhausting memory.
 constexpr std::uint64_t kPlainFileLimit = std::uint64_t{1} << 30;
 
-enum class FileKind { plain, sparse, sink };
-
-// A file's contents: `stored` holds its leading bytes. Past them a sparse file
-// reads as zero up to `length`; a sink did not keep them. For a plain file
-// both agree.
-struct Content {
-    std::vector<std::uint8_t> stored;
-    std::uint64_t length = 0;
-};
-
-}  // namespace
-
-struct TestFileSystem::FileRecord {
-    FileKind kind = FileKind::plain;
+struct TestFileSystem::File {
     std::uint64_t inode = 0;
-    std::size_t keep = 0;  // sink: bytes below this are stored
-    Content current;       // what readers see
-    Content durable;       // as of the last successful flush or close
-    std::uint64_t bytesWritten = 0;
+    enum Kind { plain, sparse, sink } kind = plain;
+    std::uint64_t keep = kPlainFileLimit;  // bytes below this are stored
+    // `stored` holds the leading bytes: past them a sparse file reads as zero
+    // up to `length`, a sink did not keep them.
+    struct Content {
+        std::vector<std::uint8_t> stored;
+        std::uint64_t length = 0;
+    } now, flushed;  // what readers see; as of the last successful flush or close
 
-    // The file's bytes as far as they can be read back.
-    std::uint64_t readableEnd() const { return kind == FileKind::sink ? current.stored.size() : current.length; }
+    std::uint64_t readableEnd() const { return kind == sink ? now.stored.size() : now.length; }
 
-    bool read(std::uint64_t position, std::uint8_t* out, std::size_t length) const {
-        std::uint64_t end = readableEnd();
-        if (position > end || length > end - position) return false;
-        std::size_t fromStored = 0;
-        if (position < current.stored.size()) {
-            fromStored = static_cast<std::size_t>(std::min<std::uint64_t>(length, current.stored.size() - position));
-            std::copy_n(current.stored.begin() + static_cast<std::ptrdiff_t>(position), fromStored, out);
-        }
-        std::fill_n(out + fromStored, length - fromStored, std::uint8_t{0});
+    bool read(std::uint64_t at, std::uint8_t* out, std::size_t n) const {
+        if (at > readableEnd() || n > readableEnd() - at) return false;
+        const std::size_t have = at < now.stored.size() ? std::min<std::size_t>(n, now.stored.size() - at) : 0;
+        std::copy_n(now.stored.data() + (have ? at : 0), have, out);
+        std::fill_n(out + have, n - have, std::uint8_t{0});
         return true;
     }
 
-    // Lands the bytes; false (and nothing changed) when the file cannot take them.
-    bool write(std::uint64_t position, const std::uint8_t* in, std::size_t length) {
-        if (kind == FileKind::sparse) return false;
-        if (position > std::numeric_limits<std::uint64_t>::max() - length) return false;
-        if (length == 0) return true;
-        std::uint64_t end = position + length;
-        if (kind == FileKind::plain && end > kPlainFileLimit) return false;
-        std::uint64_t storedEnd = kind == FileKind::sink ? std::min<std::uint64_t>(end, keep) : end;
-        if (storedEnd > current.stored.size()) current.stored.resize(static_cast<std::size_t>(storedEnd));
-        if (position < storedEnd) {
-            std::copy_n(in, static_cast<std::size_t>(storedEnd - position),
-                        current.stored.begin() + static_cast<std::ptrdiff_t>(position));
-        }
-        current.length = std::max(current.length, end);
-        bytesWritten += length;
+    // Lands the bytes; false, with nothing changed, when the file cannot take them.
+    bool write(std::uint64_t at, const std::uint8_t* in, std::size_t n) {
+        if (kind == sparse || at > UINT64_MAX - n || (kind == plain && at + n > keep)) return false;
+        if (n == 0) return true;
+        const std::uint64_t storedEnd = std::min(at + n, keep);
+        if (storedEnd > now.stored.size()) now.stored.resize(storedEnd);
+        if (at < storedEnd) std::copy_n(in, storedEnd - at, now.stored.data() + at);
+        now.length = std::max(now.length, at + n);
         return true;
-    }
-
-    // Empties the file in place (same identity) as a created one.
-    void truncate(FileKind newKind, std::size_t newKeep) {
-        kind = newKind;
-        keep = newKeep;
-        current = Content{};
-        durable = Content{};
-        bytesWritten = 0;
     }
 };
 
 struct TestFileSystem::State {
-    struct Sink {
-        std::size_t keep = 0;
-        std::shared_ptr<FileRecord> file;  // the one last created there
-    };
-
-    std::map<std::string, std::shared_ptr<FileRecord>> files;
-    std::map<std::string, Sink> sinks;
-    std::uint64_t nextInode = 1;
+    std::map<std::string, std::shared_ptr<File>> files;
+    std::map<std::string, std::pair<std::size_t, std::shared_ptr<File>>> sinks;  // keep, the file last created
+    std::uint64_t inodes = 0;
     std::vector<Operation> log;
-    bool faultArmed = false;
-    std::size_t faultAt = 0;
-    bool faultAndAfter = false;
+    std::size_t faultFrom = 0, faultTo = 0;  // the operations that fail: none while faultTo is 0
     bool faultFired = false;
 
-    // Counts and logs a call; true when it is to fail.
-    bool begin(OpKind kind, const std::string& path, bool readOnlyHandle) {
-        log.push_back(Operation{kind, path, readOnlyHandle, false});
-        std::size_t n = log.size();
-        bool faulted = faultArmed && (n == faultAt || (faultAndAfter && n > faultAt));
-        if (faulted) faultFired = true;
+    // Logs a call; true when it is to fail.
+    bool begin(OpKind kind, const std::string& path, bool readOnly) {
+        log.push_back({kind, path, readOnly, false});
+        const bool faulted = faultFrom <= log.size() && log.size() <= faultTo;
+        faultFired = faultFired || faulted;
         return faulted;
     }
 
     // Records how the call begun last came out.
-    bool end(bool ok) {
-        log.back().failed = !ok;
-        return ok;
-    }
-    FileHandle end(FileHandle handle) {
-        end(handle != nullptr);
-        return handle;
+    template <class Result>
+    Result end(Result result) {
+        log.back().failed = !result;
+        return result;
     }
 
-    std::shared_ptr<FileRecord> newFile(const std::string& path) {
-        auto file = std::make_shared<FileRecord>();
-        file->inode = nextInode++;
-        files[path] = file;
+    // The file at `path` emptied: the same file if `sameFile` and there is one.
+    std::shared_ptr<File> fresh(const std::string& path, bool sameFile) {
+        std::shared_ptr<File>& file = files[path];
+        const std::uint64_t inode = file && sameFile ? file->inode : ++inodes;
+        if (!file || !sameFile) file = std::make_shared<File>();
+        *file = File();
+        file->inode = inode;
         return file;
-    }
-
-    const FileRecord& file(const std::string& path) const {
-        auto it = files.find(path);
-        if (it == files.end()) throw std::out_of_range("TestFileSystem: no file " + path);
-        return *it->second;
-    }
-
-    const Sink& sink(const std::string& path) const {
-        auto it = sinks.find(path);
-        if (it == sinks.end()) throw std::out_of_range("TestFileSystem: no sink " + path);
-        return it->second;
     }
 };
 
 class TestFileSystem::Handle final : public OpenFile {
 public:
-    enum class Access { read, readWrite, write };
+    enum Access { reader, updater, writer };
 
-    Handle(std::shared_ptr<State> state, std::shared_ptr<FileRecord> file, std::string path, Access access)
+    Handle(std::shared_ptr<State> state, std::shared_ptr<File> file, std::string path, Access access)
         : state_(std::move(state)), file_(std::move(file)), path_(std::move(path)), access_(access) {}
 
     bool read(std::uint64_t position, void* buffer, std::size_t length) override {
-        bool faulted = begin(OpKind::read);
-        if (faulted || !open_ || access_ == Access::write) return state_->end(false);
-        return state_->end(file_->read(position, static_cast<std::uint8_t*>(buffer), length));
+        return state_->end(usable(OpKind::read) && access_ != writer &&
+                           file_->read(position, static_cast<std::uint8_t*>(buffer), length));
     }
 
     std::int64_t readNext(void* buffer, std::size_t length) override {
-        bool faulted = begin(OpKind::read);
         const std::uint64_t end = file_->readableEnd();
-        const std::size_t n = static_cast<std::size_t>(next_ < end ? std::min<std::uint64_t>(length, end - next_) : 0);
-        if (faulted || !open_ || access_ == Access::write || !file_->read(next_, static_cast<std::uint8_t*>(buffer), n)) {
-            state_->end(false);
-            return -1;
-        }
+        const std::size_t n = next_ < end ? static_cast<std::size_t>(std::min<std::uint64_t>(length, end - next_)) : 0;
+        if (!read(next_, buffer, n)) return -1;
         next_ += n;
-        state_->end(true);
         return static_cast<std::int64_t>(n);
     }
 
     bool write(std::uint64_t position, const void* buffer, std::size_t length) override {
-        bool faulted = begin(OpKind::write);
-        if (!open_ || access_ == Access::read) return state_->end(false);
-        const auto* in = static_cast<const std::uint8_t*>(buffer);
+        const bool faulted = state_->begin(OpKind::write, path_, access_ == reader);
+        if (!open_ || access_ == reader) return state_->end(false);
         // A write cut short by a fault still lands its first half.
-        if (faulted) {
-            file_->write(position, in, length / 2);
-            return state_->end(false);
-        }
-        return state_->end(file_->write(position, in, length));
+        const auto* in = static_cast<const std::uint8_t*>(buffer);
+        return state_->end(file_->write(position, in, faulted ? length / 2 : length) && !faulted);
     }
 
     bool size(std::uint64_t& out) override {
-        bool faulted = begin(OpKind::size);
-        if (faulted || !open_) return state_->end(false);
-        out = file_->current.length;
+        if (!usable(OpKind::size)) return state_->end(false);
+        out = file_->now.length;
         return state_->end(true);
     }
 
-    bool flush() override {
-        bool faulted = begin(OpKind::flush);
-        if (!open_) return state_->end(false);
-        settle(!faulted);
-        return state_->end(!faulted);
-    }
-
-    bool close() override {
-        bool faulted = begin(OpKind::close);
-        if (!open_) return state_->end(false);
-        open_ = false;
-        settle(!faulted);
-        return state_->end(!faulted);
-    }
+    bool flush() override { return settle(OpKind::flush); }
+    bool close() override { return settle(OpKind::close); }
 
 private:
-    bool begin(OpKind kind) { return state_->begin(kind, path_, access_ == Access::read); }
+    bool usable(OpKind kind) { return !state_->begin(kind, path_, access_ == reader) && open_; }
 
-    // A writer's successful flush makes what readers see durable; a failed
-    // one loses what was not. A reader has nothing to flush.
-    void settle(bool ok) {
-        if (access_ == Access::read) return;
-        if (ok) {
-            file_->durable = file_->current;
-        } else {
-            file_->current = file_->durable;
-        }
+    // A writer's successful flush or close makes what readers see durable; a
+    // failed one loses what was not. A reader has nothing to flush.
+    bool settle(OpKind kind) {
+        const bool faulted = state_->begin(kind, path_, access_ == reader);
+        if (!open_) return state_->end(false);
+        open_ = kind != OpKind::close;
+        if (access_ != reader && faulted) file_->now = file_->flushed;
+        if (access_ != reader && !faulted) file_->flushed = file_->now;
+        return state_->end(!faulted);
     }
 
     std::shared_ptr<State> state_;
-    std::shared_ptr<FileRecord> file_;
+    std::shared_ptr<File> file_;
     std::string path_;
     Access access_;
     bool open_ = true;
@@ -215,28 +138,24 @@ TestFileSystem::TestFileSystem() : state_(std::make_shared<State>()) {}
 TestFileSystem::~TestFileSystem() = default;
 
 void TestFileSystem::addFile(const std::string& path, std::vector<std::uint8_t> bytes) {
-    auto file = state_->newFile(path);
-    file->current.length = bytes.size();
-    file->current.stored = std::move(bytes);
-    file->durable = file->current;
+    addSparseFile(path, std::move(bytes), 0);
+    state_->files[path]->kind = File::plain;  // nothing past its bytes, and it takes writes
 }
 
 void TestFileSystem::addSparseFile(const std::string& path, std::vector<std::uint8_t> prefix, std::uint64_t size) {
-    auto file = state_->newFile(path);
-    file->kind = FileKind::sparse;
-    file->current.length = std::max<std::uint64_t>(size, prefix.size());
-    file->current.stored = std::move(prefix);
-    file->durable = file->current;
+    File& file = *state_->fresh(path, false);
+    file.kind = File::sparse;
+    file.now.length = std::max<std::uint64_t>(size, prefix.size());
+    file.now.stored = std::move(prefix);
+    file.flushed = file.now;
 }
 
-void TestFileSystem::makeSink(const std::string& path, std::size_t keep) {
-    state_->sinks[path] = State::Sink{keep, {}};
-}
+void TestFileSystem::makeSink(const std::string& path, std::size_t keep) { state_->sinks[path] = {keep, nullptr}; }
 
 bool TestFileSystem::has(const std::string& path) const { return state_->files.count(path) != 0; }
 
 std::vector<std::uint8_t> TestFileSystem::bytes(const std::string& path) const {
-    return state_->file(path).current.stored;
+    return state_->files.at(path)->now.stored;
 }
 
 std::vector<std::string> TestFileSystem::paths() const {
@@ -246,78 +165,52 @@ std::vector<std::string> TestFileSystem::paths() const {
 }
 
 std::uint64_t TestFileSystem::sinkLength(const std::string& path) const {
-    const State::Sink& sink = state_->sink(path);
-    return sink.file ? sink.file->current.length : 0;
-}
-
-std::uint64_t TestFileSystem::sinkBytesWritten(const std::string& path) const {
-    const State::Sink& sink = state_->sink(path);
-    return sink.file ? sink.file->bytesWritten : 0;
+    const auto& file = state_->sinks.at(path).second;
+    return file ? file->now.length : 0;
 }
 
 void TestFileSystem::failAt(std::size_t n, bool andAfter) {
-    state_->faultArmed = true;
-    state_->faultAt = n;
-    state_->faultAndAfter = andAfter;
+    state_->faultFrom = n;
+    state_->faultTo = andAfter ? SIZE_MAX : n;
     state_->faultFired = false;
 }
 
 bool TestFileSystem::faultFired() const { return state_->faultFired; }
 
-void TestFileSystem::clearFault() {
-    state_->faultArmed = false;
-    state_->faultFired = false;
-}
+void TestFileSystem::clearFault() { failAt(0); }
 
 const std::vector<Operation>& TestFileSystem::log() const { return state_->log; }
 
-std::size_t TestFileSystem::operations() const { return state_->log.size(); }
-
 FileHandle TestFileSystem::open(const std::string& path, OpenMode mode) {
-    bool readOnly = mode == OpenMode::read;
-    bool faulted = state_->begin(OpKind::open, path, readOnly);
-    auto it = state_->files.find(path);
+    const bool reading = mode == OpenMode::read;
+    const bool faulted = state_->begin(OpKind::open, path, reading);
+    const auto it = state_->files.find(path);
     if (faulted || it == state_->files.end()) return state_->end(FileHandle{});
-    auto access = readOnly ? Handle::Access::read : Handle::Access::readWrite;
-    return state_->end(std::make_unique<Handle>(state_, it->second, path, access));
+    return state_->end(std::make_unique<Handle>(state_, it->second, path, reading ? Handle::reader : Handle::updater));
 }
 
 FileHandle TestFileSystem::create(const std::string& path, CreateMode mode, bool& existed) {
-    existed = false;
-    if (state_->begin(OpKind::create, path, false)) return state_->end(FileHandle{});
-    auto it = state_->files.find(path);
-    if (it != state_->files.end() && mode == CreateMode::createNew) {
-        existed = true;
-        return state_->end(FileHandle{});
-    }
-    auto file = it != state_->files.end() ? it->second : state_->newFile(path);
-    auto sink = state_->sinks.find(path);
-    if (sink != state_->sinks.end()) {
-        file->truncate(FileKind::sink, sink->second.keep);
-        sink->second.file = file;
-    } else {
-        file->truncate(FileKind::plain, 0);
+    const bool faulted = state_->begin(OpKind::create, path, false);
+    existed = !faulted && has(path) && mode == CreateMode::createNew;
+    if (faulted || existed) return state_->end(FileHandle{});
+    std::shared_ptr<File> file = state_->fresh(path, true);
+    if (auto sink = state_->sinks.find(path); sink != state_->sinks.end()) {
+        file->kind = File::sink;
+        file->keep = sink->second.first;
+        sink->second.second = file;
     }
     // Write-only, as the operating system's created files are.
-    return state_->end(std::make_unique<Handle>(state_, file, path, Handle::Access::write));
+    return state_->end(std::make_unique<Handle>(state_, file, path, Handle::writer));
 }
 
 bool TestFileSystem::remove(const std::string& path) {
-    if (state_->begin(OpKind::remove, path, false)) return state_->end(false);
-    return state_->end(state_->files.erase(path) != 0);
+    return state_->end(!state_->begin(OpKind::remove, path, false) && state_->files.erase(path) != 0);
 }
 
 Lookup TestFileSystem::identity(const std::string& path, FileIdentity& out) {
-    if (state_->begin(OpKind::identity, path, false)) {
-        state_->end(false);
-        return Lookup::failed;
-    }
-    auto it = state_->files.find(path);
-    if (it == state_->files.end()) {
-        state_->end(false);
-        return Lookup::missing;
-    }
+    const bool faulted = state_->begin(OpKind::identity, path, false);
+    const auto it = state_->files.find(path);
+    if (!state_->end(!faulted && it != state_->files.end())) return faulted ? Lookup::failed : Lookup::missing;
     out = FileIdentity{1, it->second->inode};
-    state_->end(true);
     return Lookup::found;
 }

@@ -1,12 +1,10 @@
 // An in-memory file system for tests. Files are keyed by the path exactly as
-// given, every call is counted and logged, any call can be made to fail, and
-// files behave like a disk behind a cache: a failed flush or close loses what
-// was written since the last successful one.
-//
+// given, every call is logged and can be made to fail, and files behave like
+// a disk behind a cache: a failed write lands its first half, and a failed
+// flush or close loses what was written since the last successful one.
 // Not thread-safe: operations are numbered in call order.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,39 +28,28 @@ public:
     TestFileSystem(const TestFileSystem&) = delete;
     TestFileSystem& operator=(const TestFileSystem&) = delete;
 
-    // Setting up and inspecting; none of these is an operation.
-
-    // Adds or replaces a file (a new file as far as identity() is concerned).
+    // Setting up and inspecting; none of these is an operation. addFile adds
+    // or replaces a file (a new file as far as identity() is concerned).
     void addFile(const std::string& path, std::vector<std::uint8_t> bytes);
-    // A file of `size` bytes (at least the prefix) that reads as zero past
-    // `prefix`, without holding them. Writes into it fail.
+    // A read-only file of `size` bytes that reads as zero past `prefix`.
     void addSparseFile(const std::string& path, std::vector<std::uint8_t> prefix, std::uint64_t size);
-    // Every later create() of `path` makes a file that accepts writes of any
-    // position and length but stores only the bytes below `keep`; reads
-    // reaching past what it stored fail.
+    // Every later create() of `path` makes a file that takes writes anywhere
+    // but stores only the bytes below `keep`; reads past them fail.
     void makeSink(const std::string& path, std::size_t keep = 65536);
-
     bool has(const std::string& path) const;
-    // What a reader would see now; for a sparse file or a sink only the bytes
-    // it stores. Throws std::out_of_range for a missing path.
-    std::vector<std::uint8_t> bytes(const std::string& path) const;
+    // What a reader would see (of a sparse file or sink, the stored bytes).
+    std::vector<std::uint8_t> bytes(const std::string& path) const;  // std::out_of_range if missing
     std::vector<std::string> paths() const;  // sorted
-
-    // Of the file last created at a makeSink() path, even after its removal:
-    // its size (the highest end written, unless a failed flush or close took
-    // the file back) and the bytes its successful or partly landed writes
-    // carried. 0 before the first create; std::out_of_range if not a sink.
+    // The size of the file last created at a makeSink() path, even after its removal.
     std::uint64_t sinkLength(const std::string& path) const;
-    std::uint64_t sinkBytesWritten(const std::string& path) const;
 
-    // Operation n (numbered from 1) fails, and with `andAfter` every one
-    // after it too. Replaces any earlier fault and resets faultFired().
+    // Operation n (numbered from 1) fails, and with `andAfter` every one after
+    // it too. Replaces any earlier fault and resets faultFired().
     void failAt(std::size_t n, bool andAfter = false);
     bool faultFired() const;
     void clearFault();  // no more failures; faultFired() is false again
-
     const std::vector<Operation>& log() const;
-    std::size_t operations() const;
+    std::size_t operations() const { return log().size(); }
 
     FileHandle open(const std::string& path, OpenMode mode) override;
     FileHandle create(const std::string& path, CreateMode mode, bool& existed) override;
@@ -70,12 +57,10 @@ public:
     Lookup identity(const std::string& path, FileIdentity& out) override;
 
 private:
-    struct FileRecord;
+    struct File;
     struct State;
     class Handle;
-
-    // Shared with the handles, which may outlive this object.
-    std::shared_ptr<State> state_;
+    std::shared_ptr<State> state_;  // shared with the handles, which may outlive this object
 };
 
 // Installs a file system for the scope's lifetime, then puts the previous one

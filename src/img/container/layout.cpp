@@ -98,7 +98,9 @@ bool pickLayout(ContainerLayout& l) {
     bool chooseA = (l.blockSizeA / 512) * totalA <= (l.blockSizeB / 512) * totalB && totalA < kMaxLayoutBlocks;
     std::uint64_t h = chooseA ? hA : hB, total = chooseA ? totalA : totalB;
     l.blockSize = chooseA ? l.blockSizeA : l.blockSizeB;
-    if (total >= kMaxLayoutBlocks) return false;
+    // The writer hands out no more block numbers than kMaxBlocks: a plan past
+    // them would only fail halfway through the writing.
+    if (total >= kMaxLayoutBlocks || total > kMaxBlocks) return false;
     l.headerSize = static_cast<std::uint32_t>(h * l.blockSize);
     l.fileSize = total * l.blockSize;
     return true;

@@ -54,7 +54,8 @@ std::uint32_t chooseBlockSize(const ContainerLayout& layout, bool shortHeader);
 // beyond any container.
 bool planCandidates(ContainerLayout& layout, bool shortHeader, std::uint32_t blockSizeKb);
 
-// Picks the cheaper candidate within the limits; false when neither fits.
+// Picks the cheaper candidate within the limits; false when neither fits or
+// the writer could not number its blocks.
 bool pickLayout(ContainerLayout& layout);
 
 // The verbose size line of a planned container.

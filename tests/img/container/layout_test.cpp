@@ -34,6 +34,8 @@ void expectJoin(const char* what, const Sizes& sizes, bool shortHeader, std::uin
 }
 
 TEST(JoinLayout, ChoicesAndLimits) {
+    EXPECT_EQ(headerBlocks(4096, 231, 512), 240u);  // 8 + 231 + the area's own entry
+    EXPECT_EQ(headerBlocks(4096, 232, 512), 243u);  // 241 blocks need a second entry of their own
     expectJoin("equal cost takes the larger block", {1000000}, false, 0, true, {0, 0, 2048, 8192, 1011712});
     expectJoin("a short header keeps the smallest block", {1000000}, true, 0, true, {0, 0, 1024, 5120, 1006592});
     expectJoin("-b makes both candidates equal", {1000000}, false, 16, true, {16384, 16384, 16384, 16384, 16384 * 64});
@@ -47,21 +49,10 @@ TEST(JoinLayout, ChoicesAndLimits) {
     expectJoin("a sector less: over 1 MiB", lessOne, false, 1024, false, {}, "Total file length too big (blocks).\n");
 }
 
-TEST(HeaderBlocks, AnAreaAbove240BlocksHoldsItsOwnSecondEntry) {
-    EXPECT_EQ(headerBlocks(4096, 231, 512), 240u);  // 8 + 231 + its own entry
-    EXPECT_EQ(headerBlocks(4096, 232, 512), 243u);  // 241 blocks need a second entry of their own
-    for (std::uint64_t base : {1024u, 4096u})
-        for (std::uint64_t bs : {512u, 1024u, 2048u})
-            for (std::uint64_t entries = 1; entries < 2000; ++entries) {
-                const std::uint64_t h = headerBlocks(base, entries, bs);
-                ASSERT_GE(h * bs, base + 512 * (entries + ceilDiv(h, 240))) << base << " " << bs << " " << entries;
-            }
-}
-
 TEST(MapLayout, SplitMapsKeepTheSmallestFile) {
-    const std::pair<Sizes, MapLayout> rows[] = {{{300000, 300000, 300000}, {1024, 8192, 908288}},
-                                                {{544}, {1024, 5120, 6144}},
-                                                {{2000, 600000, 300000, 80000, 18000}, {1024, 9216, 1010688}}};
+    const std::pair<Sizes, MapLayout> rows[] = {
+        {{300000, 300000, 300000}, {1024, 8192, 908288}}, {{544}, {1024, 5120, 6144}},
+        {{2000, 600000, 300000, 80000, 18000}, {1024, 9216, 1010688}}};
     for (const auto& [sizes, want] : rows) {
         const std::uint64_t total = std::accumulate(sizes.begin(), sizes.end(), std::uint64_t{0});
         const MapLayout m = mapLayout(sizes, mapBlockSize(total, sizes.size(), false), 4096);
