@@ -1,5 +1,5 @@
 # shellcheck shell=bash disable=SC2034
-# Shared by join.sh and split.sh (sourced, not run); sets variables they use.
+# Shared by join.sh, split.sh and info.sh (sourced, not run); sets variables they use.
 
 bench_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo_root=$(cd "$bench_dir/.." && pwd)
@@ -85,6 +85,41 @@ ensure_maps() {
 # clx takes the many names through a list file: no argument-length limits.
 write_list() {
     find "$1" -maxdepth 1 -name '*.img' -type f | LC_ALL=C sort >"$2"
+}
+
+# The --source option of the scripts that time one big container; anything
+# else left over is an error.
+parse_source() {
+    source_kind="join"
+    while (($#)); do
+        case $1 in
+        --source) source_kind=${2:-}; shift 2 || die "--source needs a value" ;;
+        *) die "unknown argument: $1 (see --help)" ;;
+        esac
+    done
+    [[ $source_kind == join || $source_kind == gen ]] || die "--source is join or gen"
+}
+
+# Makes the container $1 from --source unless the one there was made with the
+# same arguments: gen_maps.py writes it, or clx -j joins the maps of
+# directory $2, listed in $3 (both made here when missing).
+ensure_container() {
+    local all=$1 mapdir=$2 list=$3 want
+    want="source=$source_kind maps=$maps total_mb=$total_mb gen=$(md5sum <"$bench_dir/gen_maps.py" | cut -c1-32)"
+    if ((!regen)) && [[ -f "$all" && -f "$all.stamp" && "$(cat "$all.stamp")" == "$want" ]]; then
+        note "reusing $all"
+        return
+    fi
+    rm -f -- "$all" "$all.stamp"
+    if [[ $source_kind == gen ]]; then
+        "$py" "$bench_dir/gen_maps.py" --single-container "$all" --maps "$maps" --total-mb "$total_mb"
+    else
+        ensure_maps "$mapdir"
+        write_list "$mapdir" "$list"
+        clx_has -j -o "$all" -@ "$list" || die "$clx has no join command (-j) yet; try --source gen"
+        [[ -f "$all" ]] || die "clx -j wrote no $all"
+    fi
+    echo "$want" >"$all.stamp"
 }
 
 common_usage() {

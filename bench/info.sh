@@ -30,16 +30,8 @@ EOF
 
 defaults
 work="${TMPDIR:-/tmp}/clx-bench-info"
-source_kind="join"
 parse_common "$@"
-set -- "${rest[@]+"${rest[@]}"}"
-while (($#)); do
-    case $1 in
-    --source) source_kind=${2:-}; shift 2 || die "--source needs a value" ;;
-    *) die "unknown argument: $1 (see --help)" ;;
-    esac
-done
-[[ $source_kind == join || $source_kind == gen ]] || die "--source is join or gen"
+parse_source "${rest[@]+"${rest[@]}"}"
 check_clx
 [[ $source_kind == gen ]] || clx_knows -j || die "$clx has no join command (-j) yet; try --source gen"
 check_work_dir "$work"
@@ -75,20 +67,7 @@ write_list "$mapdir" "$list"
 read -r count bytes < <("${tool[@]}" sizes "$mapdir" "$work/sizes.txt")
 ((count > 0)) || die "no maps in $mapdir"
 
-want="source=$source_kind maps=$maps total_mb=$total_mb gen=$(md5sum <"$bench_dir/gen_maps.py" | cut -c1-32)"
-if ((regen)) || [[ ! -f "$all" || ! -f "$stamp" || "$(cat "$stamp")" != "$want" ]]; then
-    rm -f -- "$all" "$stamp"
-    if [[ $source_kind == gen ]]; then
-        "$py" "$bench_dir/gen_maps.py" --single-container "$all" --maps "$maps" --total-mb "$total_mb"
-    else
-        clx_has -j -o "$all" -@ "$list" ||
-            die "$clx has no join command (-j) yet; try --source gen"
-        [[ -f "$all" ]] || die "clx -j wrote no $all"
-    fi
-    echo "$want" >"$stamp"
-else
-    note "reusing $all"
-fi
+ensure_container "$all" "$mapdir" "$list"
 all_bytes=$(stat -c %s "$all")
 
 read -r subfiles fat_bytes < <("${tool[@]}" layout "$all" "$layout")

@@ -29,16 +29,8 @@ EOF
 
 defaults
 work="${TMPDIR:-/tmp}/clx-bench-split"
-source_kind="join"
 parse_common "$@"
-set -- "${rest[@]+"${rest[@]}"}"
-while (($#)); do
-    case $1 in
-    --source) source_kind=${2:-}; shift 2 || die "--source needs a value" ;;
-    *) die "unknown argument: $1 (see --help)" ;;
-    esac
-done
-[[ $source_kind == join || $source_kind == gen ]] || die "--source is join or gen"
+parse_source "${rest[@]+"${rest[@]}"}"
 check_clx
 clx_knows -s || clx_knows -g || die "$clx has neither -s nor -g yet"
 [[ $source_kind == gen ]] || clx_knows -j || die "$clx has no join command (-j) yet; try --source gen"
@@ -67,24 +59,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-want="source=$source_kind maps=$maps total_mb=$total_mb gen=$(md5sum <"$bench_dir/gen_maps.py" | cut -c1-32)"
-if ((regen)) || [[ ! -f "$all" || ! -f "$stamp" || "$(cat "$stamp")" != "$want" ]]; then
-    rm -f -- "$all" "$stamp"
-    if [[ $source_kind == gen ]]; then
-        "$py" "$bench_dir/gen_maps.py" --single-container "$all" --maps "$maps" --total-mb "$total_mb"
-    else
-        ensure_maps "$work/maps"
-        write_list "$work/maps" "$work/list.txt"
-        clx_has -j -o "$all" -@ "$work/list.txt" ||
-            die "$clx has no join command (-j) yet; try --source gen"
-        [[ -f "$all" ]] || die "clx -j wrote no $all"
-        # The single maps are not needed any more: half the disk space.
-        rm -rf -- "$work/maps" "$work/maps.stamp" "$work/list.txt"
-    fi
-    echo "$want" >"$stamp"
-else
-    note "reusing $all"
-fi
+ensure_container "$all" "$work/maps" "$work/list.txt"
+# The single maps are not needed any more: half the disk space.
+rm -rf -- "$work/maps" "$work/maps.stamp" "$work/list.txt"
 bytes=$(stat -c %s "$all")
 
 # Which split commands exist, and how many files of which sizes each writes
