@@ -23,13 +23,16 @@ run: release
 test: debug
 	cd $(BUILD)/debug && ctest --output-on-failure -j2
 
-# The reader's fuzz target (clang); runs FUZZ_SECONDS seconds on the fixtures.
+# The fuzz targets (clang): the reader on the fixtures, then the GMP
+# conversion on member subfiles of real tiles, FUZZ_SECONDS seconds each.
 fuzz:
 	CC=clang CXX=clang++ $(CMAKE) -S . -B $(BUILD)/fuzz $(GEN) -DCMAKE_BUILD_TYPE=Debug -DCLX_FUZZ=ON -DCLX_TESTS=OFF -DCLX_WERROR=ON
 	$(CMAKE) --build $(BUILD)/fuzz
-	mkdir -p $(BUILD)/fuzz/corpus
+	mkdir -p $(BUILD)/fuzz/corpus $(BUILD)/fuzz/convert-corpus
 	$(BUILD)/fuzz/tests/fuzz/clx_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
 	  -artifact_prefix=$(BUILD)/fuzz/ $(BUILD)/fuzz/corpus tests/data/img tests/data/fuzz
+	$(BUILD)/fuzz/tests/fuzz/clx_convert_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+	  -artifact_prefix=$(BUILD)/fuzz/convert- $(BUILD)/fuzz/convert-corpus tests/data/fuzz/convert
 
 clean:
 	rm -rf $(BUILD)

@@ -70,26 +70,20 @@ bool harmless(const Operation& op) {
 
 struct Command {
     const char* name;
-    std::vector<std::string> options;
-    std::vector<std::string> inputs;
-
-    std::vector<std::string> args() const {
-        std::vector<std::string> all = options;
-        all.insert(all.end(), inputs.begin(), inputs.end());
-        return all;
-    }
+    std::vector<std::string> options, inputs;
 };
 
 class Faults : public ::testing::TestWithParam<Command> {};
 
 TEST_P(Faults, EveryFailingOperationEndsCleanly) {
     const Command& command = GetParam();
+    std::vector<std::string> args = command.options;
+    args.insert(args.end(), command.inputs.begin(), command.inputs.end());
     // The operations of reading alone: the inputs without a command.
     std::size_t readingOps = 0;
     {
-        TestFileSystem fs;
+        InstalledFileSystem fs;
         loadInputs(fs);
-        ScopedFileSystem installed(fs);
         ASSERT_EQ(runInProcess(command.inputs).exitCode, 0);
         readingOps = fs.operations();
     }
@@ -98,7 +92,7 @@ TEST_P(Faults, EveryFailingOperationEndsCleanly) {
     InProcessRun cleanRun;
     {
         ScopedFileSystem installed(clean);
-        cleanRun = runInProcess(command.args());
+        cleanRun = runInProcess(args);
     }
     ASSERT_EQ(cleanRun.exitCode, 0) << cleanRun.out;
     const std::size_t operations = clean.operations();
@@ -119,7 +113,7 @@ TEST_P(Faults, EveryFailingOperationEndsCleanly) {
             InProcessRun run;
             {
                 ScopedFileSystem installed(fs);
-                run = runInProcess(command.args());
+                run = runInProcess(args);
             }
             ASSERT_TRUE(fs.faultFired());
             fs.clearFault();
@@ -175,6 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, Faults,
     ::testing::Values(Command{"list", {"-i", "-v"}, {"gmapsupp.img", "63240003.img", "test.typ"}},
                       Command{"join", {"-j", "-o", "all.img"}, {"gmapsupp.img", "63240003.img", "test.typ"}},
+                      Command{"join_nt", {"-j", "-z", "-o", "all.img"}, {"63240003.img", "gmapsupp.img"}},
                       Command{"maps", {"-s", "-t", "-o", "out"}, {"gmapsupp.img", "63240003.img", "test.typ"}},
                       Command{"subfiles", {"-g", "-t", "-o", "out"}, {"gmapsupp.img", "63240003.img"}},
                       Command{"families", {"-G", "-o", "out"}, {"gmapsupp.img"}}),

@@ -11,22 +11,19 @@
 
 namespace {
 
-// A data group and a map whose names hold an escape and a bell, and a
-// catalogue whose only family takes neither.
+// A data group and a map whose names hold an escape and a bell (its RGN
+// header too long for the GMP form), and a catalogue whose only family takes
+// neither.
 Bytes hostileContainer() {
-    ImgLayout layout;
-    layout.subfiles = {{"A\x1b" "B", "TYP", commonHeader("TYP", 0x5B), {}},
-                       {"M\x07", "RGN", commonHeader("RGN", 0x1D), {}},
-                       {"M\x07", "TRE", treSubfile(0), {}},
-                       {"MAPSOURC", "MPS", concat({recordV("set"), recordF(1, 77, "family")}), {}}};
-    return buildImg(layout);
+    return buildImg({.subfiles = {{"A\x1b" "B", "TYP", commonHeader("TYP", 0x5B)},
+                                  {"M\x07", "RGN", commonHeader("RGN", 126)},
+                                  {"M\x07", "TRE", treSubfile(0)},
+                                  {"MAPSOURC", "MPS", concat({recordV("set"), recordF(1, 77, "family")})}}});
 }
 
 // A subfile of 241 blocks whose second FAT entry is missing.
 Bytes brokenChain() {
-    ImgLayout layout;
-    layout.subfiles = {{"X\x1b", "RGN", Bytes(241 * 512, 1), {}}};
-    ImgPlan plan = planImg(layout);
+    ImgPlan plan = planImg({.subfiles = {{"X\x1b", "RGN", Bytes(241 * 512, 1)}}});
     plan.entries.pop_back();
     return renderImg(plan);
 }
@@ -38,26 +35,21 @@ bool onlyPrintable(const std::string& out) {
 }
 
 TEST(FileText, ControlBytesOfNamesAreShownAsDots) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string shown;
-    };
-    const Case cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"-s", "-o", "out", "h.img"}, "Write data A.B      ->          A_B.TYP\nWrite map  M.       ->"},
         {{"-j", "-v", "-o", "all.img", "h.img"}, "map  M.      ,  file"},
         {{"-j", "-z", "-o", "all.img", "h.img"}, "Conversion to NT format wasn't done, map M.      .\n"},
         {{"-G", "-o", "out", "h.img"}, "== Unused map A.B      TYP.\n== Unused map M.       MPC.\n"},
         {{"-i", "b.img"}, "Wrong FAT for subfile X.      RGN, file b.img.\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0]);
-        TestFileSystem fs;
-        ScopedFileSystem installed(fs);
+    for (const auto& [args, shown] : cases) {
+        SCOPED_TRACE(args[0]);
+        InstalledFileSystem fs;
         fs.addFile("h.img", hostileContainer());
         fs.addFile("b.img", brokenChain());
-        const InProcessRun run = runInProcess(c.args);
+        const InProcessRun run = runInProcess(args);
         EXPECT_TRUE(onlyPrintable(run.out)) << run.out;
-        EXPECT_NE(run.out.find(c.shown), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(shown), std::string::npos) << run.out;
     }
 }
 

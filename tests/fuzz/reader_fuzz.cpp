@@ -21,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The last byte chooses the name and options, so that real files make good seeds.
     std::uint8_t control = size ? data[size - 1] : 0;
     if (size) --size;
-    TestFileSystem fs;
-    ScopedFileSystem installed(fs);
+    InstalledFileSystem fs;
     const std::string path = names[(control & 7) % 7];
     fs.addFile(path, std::vector<std::uint8_t>(data, data + size));
 

@@ -11,8 +11,6 @@
 
 namespace {
 
-const std::string kBanner = std::string("clx v") + CLX_VERSION + "\n\n";
-
 struct Listing {
     const char* golden;
     std::vector<std::string> args;
@@ -42,22 +40,9 @@ INSTANTIATE_TEST_SUITE_P(Listing, RealFiles,
                              return n.substr(0, n.find('.'));
                          });
 
-// The same listing, the xor byte apart: the names are read through the scrambling.
-TEST(Listing, XorTwinDiffersOnlyInTheXorByte) {
-    ScratchDir dir;
-    std::string twin = readFile(testData("img/63240001.img"));
-    for (char& c : twin) c = static_cast<char>(c ^ 0x5A);
-    twin[0] = 0x5A;
-    writeFile(dir / "63240001.img", twin);
-    std::string expected = runClx({"-i", "-v", "63240001.img"}, "C", testData("img")).out;
-    expected.replace(expected.find("xor 00h"), 7, "xor 5Ah");
-    const ClxResult r = runClx({"-i", "-v", "63240001.img"}, "C", dir.path());
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, expected);
-}
-
 // A map of a TRE of map ID 65 (north +180, west -180, priority 20, transparent)
-// and an RGN; a TYP of a type letter that is none.
+// and an RGN; a TYP of a type letter that is none. All of it is read through
+// the XOR scrambling.
 TEST(Listing, CraftedContainerWithWarning) {
     ScratchDir dir;
     Bytes tre = treSubfile(65), typ = commonHeader("TYP", 0x5B);
@@ -68,7 +53,7 @@ TEST(Listing, CraftedContainerWithWarning) {
     tre[0x40] = 20;
     typ[11] = 'Q';
     typ.resize(120, 0);
-    ImgLayout l{.description = std::string(50, ' '), .versionMajor = 1, .versionMinor = 5};
+    ImgLayout l{.xorByte = 0x5A, .description = std::string(50, ' '), .versionMajor = 1, .versionMinor = 5};
     l.subfiles = {{"I0000041", "TRE", tre}, {"I0000041", "RGN", Bytes(10, 1)}, {"STYLE", "TYP", typ}};
     writeBytes(dir / "c.img", buildImg(l));
     const ClxResult r = runClx({"-i", "-v", "c.img"}, "C", dir.path());
@@ -77,7 +62,7 @@ TEST(Listing, CraftedContainerWithWarning) {
                          "Input file: c.img.\n"
                          "== Warning: Bad data in TYP subfile, file c.img.\n\n\n"
                          "File:\t\tc.img, length 4096\n"
-                         "Header:   \t01.01.2020 00:00:00, DSKIMG, xor 00h, Ms 0\n"
+                         "Header:   \t01.01.2020 00:00:00, DSKIMG, xor 5Ah, Ms 0\n"
                          "Mapset:   \t  (1.05)\n"
                          "fat:\t\t200h - 400h - A00h, block 512\n"
                          "maps:\t\t2, sub-files 3\n\n"
@@ -97,23 +82,11 @@ TEST(Listing, CraftedContainerWithWarning) {
                          "There were warnings, result can be faulty.\n");
 }
 
-// A container whose header entry claims more than the file holds.
-TEST(Listing, HugeHeaderEntryIsRefused) {
-    ScratchDir dir;
-    ImgPlan p = planImg({.spareEntries = 1});
-    p.fileSize = 4096;
-    p.entries[0].size = 0xFFFFFFF0;
-    writeBytes(dir / "big.img", renderImg(p));
-    const ClxResult r = runClx({"-i", "big.img"}, "C", dir.path());
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.out, kBanner + "Wrong header (fat size), file big.img.\n");
-}
-
 // Every input that once broke the reader still ends with a message and an exit code.
 TEST(Listing, FuzzRegressions) {
     ScratchDir dir;
     for (const auto& entry : std::filesystem::directory_iterator(testData("fuzz"))) {
-        if (entry.path().extension() == ".md") continue;
+        if (entry.path().extension() == ".md" || entry.is_directory()) continue;
         std::string bytes = readFile(entry.path());
         for (const char* name : {"f.img", "f.typ", "f.trf", "f.mmr", "f.md2"}) {
             writeFile(dir / name, bytes);

@@ -19,21 +19,6 @@ namespace {
 using Names = std::vector<std::string>;
 
 const char* const kMkgmap = "/usr/bin/mkgmap";
-const char* const kTileTypes[] = {"TRE", "RGN", "LBL", "NET", "NOD"};
-
-struct Img {
-    std::vector<uint8_t> file;
-    VerifiedImg img;
-    std::vector<uint8_t> operator[](const std::string& name) const { return subfileBytes(file, img, name); }
-};
-
-// A container clx wrote (ours: checked strictly) or another program did.
-Img readImg(const fs::path& path, bool ours) {
-    Img i{readBytes(path), {}};
-    std::string error;
-    EXPECT_TRUE(verifyImg(i.file, i.img, error, {ours, ours})) << path << ": " << error;
-    return i;
-}
 
 // Runs a program in `dir` with a time limit; its exit code and all it printed.
 std::pair<int, std::string> runTool(const Names& args, const fs::path& dir) {
@@ -52,7 +37,7 @@ Img join(const ScratchDir& dir, const Names& fixtures) {
     }
     const ClxResult r = runClx(args, "C", dir.path());
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    return readImg(dir / "all.img", true);
+    return readImg(dir / "all.img");
 }
 
 }  // namespace
@@ -70,11 +55,11 @@ TEST(JoinInterop, MkgmapTakesAJoinedContainerAsInput) {
         const auto [code, output] = runTool({kMkgmap, "--output-dir=out", "--gmapsupp", "all.img"}, dir.path());
         ASSERT_EQ(code, 0) << output;
         EXPECT_EQ(output.find("Exception:"), std::string::npos) << output;
-        const Img device = readImg(dir / "out/gmapsupp.img", false);
+        const Img device = readImg(dir / "out/gmapsupp.img", {false, false});
         for (const std::string& input : fixtures) {
             if (input == "test.typ") continue;
-            const Img tile = readImg(testData("img/" + input), false);
-            for (const std::string type : kTileTypes) {
+            const Img tile = readImg(testData("img/" + input), {false, false});
+            for (const std::string type : {"TRE", "RGN", "LBL", "NET", "NOD"}) {
                 const std::string name = input.substr(0, 9) + type;  // 63240001.TRE
                 EXPECT_EQ(joined[name], tile[name]) << name << " changed by the join";
                 EXPECT_EQ(device[name], joined[name]) << name << " changed by mkgmap";  // throws when not copied
@@ -98,8 +83,8 @@ TEST(JoinInterop, LibgarminOpensBothJoinedMaps) {
     // Only maps with objects are reported.
     for (const char* fact : {"maps 2\n", "map 63240001 objects ", "map 63240002 objects "})
         EXPECT_NE(output.find(fact), std::string::npos) << fact << " missing from\n" << output;
-    const Img tile1 = readImg(testData("img/63240001.img"), false);
-    const Img tile2 = readImg(testData("img/63240002.img"), false);
+    const Img tile1 = readImg(testData("img/63240001.img"), {false, false});
+    const Img tile2 = readImg(testData("img/63240002.img"), {false, false});
     EXPECT_EQ(readBytes(dir / "a.tre"), tile1["63240001.TRE"]);
     EXPECT_EQ(readBytes(dir / "b.rgn"), tile2["63240002.RGN"]);
     EXPECT_EQ(readBytes(dir / "b.nod"), tile2["63240002.NOD"]);

@@ -20,8 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 TEST(SplitSizes, StandaloneFileBeyond4GiBIsCopiedWhole) {
     const std::uint64_t size = (std::uint64_t{1} << 32) + 722;
     const Bytes tre = subfileOf(fixture("63240001.img"), "63240001TRE");
-    TestFileSystem fs;
-    ScopedFileSystem installed(fs);
+    InstalledFileSystem fs;
     fs.addSparseFile("big.tre", tre, size);
     fs.makeSink("out/big.tre");
 
@@ -41,8 +40,7 @@ TEST(SplitSizes, StandaloneFileBeyond4GiBIsCopiedWhole) {
 // An input named like an output the split replaces (here split.lst) is never
 // truncated: the run refuses that output and fails.
 TEST(SplitOutputs, AnOutputThatIsAnInputIsRefused) {
-    TestFileSystem fs;
-    ScopedFileSystem installed(fs);
+    InstalledFileSystem fs;
     fs.addFile("s9/split.lst", fixture("sample.img"));
     const InProcessRun run = runInProcess({"-s", "-t", "-o", "s9", "s9/split.lst"});
     EXPECT_EQ(run.exitCode, 4);
@@ -55,8 +53,7 @@ TEST(SplitOutputs, AnOutputThatIsAnInputIsRefused) {
 TEST(SplitCopy, SmallChunksGiveTheSameFiles) {
     for (char command : {'s', 'g'}) {
         SCOPED_TRACE(command);
-        TestFileSystem fs;
-        ScopedFileSystem installed(fs);
+        InstalledFileSystem fs;
         fs.addFile("gmapsupp.img", fixture("gmapsupp.img"));
         fs.addFile("data.bin", Bytes(1024, 0x5A));
         InputList inputs;

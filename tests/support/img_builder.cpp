@@ -45,7 +45,7 @@ ImgPlan planImg(const ImgLayout& l) {
     addEntries(p.entries, {"", "", p.fatOffset + p.fatSlots * kEntrySize, 3, 0, {}}, 0, areaBlocks());
     uint64_t next = areaBlocks();
     for (const ImgSubfile& s : l.subfiles) {
-        const uint32_t size = s.declaredSize.value_or(static_cast<uint32_t>(s.data.size()));
+        const auto size = static_cast<uint32_t>(s.data.size());
         addEntries(p.entries, {s.name, s.type, size, 0, 0, {}}, next, ceilDiv(s.data.size(), p.blockSize));
         for (size_t i = 0; i < s.data.size(); i += p.blockSize, ++next)
             p.blocks[uint32_t(next)] = {s.data.begin() + i, s.data.begin() + std::min(i + p.blockSize, s.data.size())};

@@ -17,7 +17,6 @@ using Bytes = std::vector<uint8_t>;
 struct ImgSubfile {
     std::string name, type;  // at most 8 and 3 bytes, blank padded
     Bytes data = {};
-    std::optional<uint32_t> declaredSize = {};  // length written to the FAT; default data.size()
 };
 
 // The header gets fixed dates: updated 1/2020, created 2020-01-01 00:00:00.
@@ -55,7 +54,7 @@ void fixImgChecksum(Bytes& image);  // after patching an image
 inline uint64_t ceilDiv(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
 // Little-endian fields; put* grows the vector, read* throws past its end.
 void putLe(Bytes& v, size_t offset, uint32_t value, int bytes);
-inline void putLe24(Bytes& v, size_t offset, uint32_t value) { putLe(v, offset, value, 3); }
+inline void putLe16(Bytes& v, size_t offset, uint32_t value) { putLe(v, offset, value, 2); }
 inline void putLe32(Bytes& v, size_t offset, uint32_t value) { putLe(v, offset, value, 4); }
 // Copies text (any bytes) to `offset`, growing the vector.
 void putText(Bytes& v, size_t offset, const std::string& text);

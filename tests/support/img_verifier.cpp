@@ -1,5 +1,7 @@
 #include "support/img_verifier.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
@@ -149,4 +151,21 @@ std::vector<uint8_t> subfileOf(const std::vector<uint8_t>& file, const std::stri
     std::string error;
     if (!verifyImg(file, img, error, {false, false})) throw std::runtime_error(error);
     return subfileBytes(file, img, name);
+}
+
+std::vector<std::string> Img::order() const {
+    std::vector<std::string> names;
+    for (const VerifiedSubfile& s : img.subfiles) names.push_back(s.fullName());
+    return names;
+}
+
+Img verifiedImg(std::vector<uint8_t> file, const ImgVerifyOptions& options, const std::string& what) {
+    Img i{std::move(file), {}};
+    std::string error;
+    EXPECT_TRUE(verifyImg(i.file, i.img, error, options)) << what << ": " << error;
+    return i;
+}
+
+Img readImg(const std::filesystem::path& path, const ImgVerifyOptions& options) {
+    return verifiedImg(readBytes(path), options, path.string());
 }

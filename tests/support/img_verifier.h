@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,3 +37,13 @@ std::vector<uint8_t> subfileBytes(const std::vector<uint8_t>& file, const Verifi
 // A subfile of a container of any maker (the relaxed checks); throws
 // std::runtime_error when the container is refused.
 std::vector<uint8_t> subfileOf(const std::vector<uint8_t>& file, const std::string& name);
+
+// A container checked by verifyImg (a failed check fails the calling test, naming `what`), its subfiles by name.
+struct Img {
+    std::vector<uint8_t> file;
+    VerifiedImg img;
+    std::vector<uint8_t> operator[](const std::string& name) const { return subfileBytes(file, img, name); }
+    std::vector<std::string> order() const;  // full names in FAT order
+};
+Img verifiedImg(std::vector<uint8_t> file, const ImgVerifyOptions& options = {}, const std::string& what = "");
+Img readImg(const std::filesystem::path& path, const ImgVerifyOptions& options = {});

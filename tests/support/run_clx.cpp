@@ -1,5 +1,6 @@
 #include "support/run_clx.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -7,7 +8,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 #include <string_view>
@@ -17,12 +17,8 @@ extern char** environ;
 
 ClxResult runClx(const ClxRun& run) {
     ClxResult r;
-    // Standard input is a file, so nothing needs feeding while the output is drained.
-    std::FILE* in = std::tmpfile();
     int outPipe[2], errPipe[2];
-    if (!in || pipe(outPipe) || pipe(errPipe)) return r;
-    std::fwrite(run.input.data(), 1, run.input.size(), in);
-    std::rewind(in);
+    if (pipe(outPipe) || pipe(errPipe)) return r;
 
     // execve() leaves the strings alone, whatever its signature says.
     std::string lang = "LANG=" + run.lang;
@@ -39,10 +35,11 @@ ClxResult runClx(const ClxRun& run) {
 
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(fileno(in), 0);
+        const int devNull = open("/dev/null", O_RDONLY);
+        dup2(devNull, 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
-        for (int fd : {fileno(in), outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) close(fd);
+        for (int fd : {devNull, outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) close(fd);
         if (!run.dir.empty() && chdir(run.dir.c_str()) != 0) _exit(127);
         if (run.fileSizeLimit) {
             std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead of killing clx
@@ -52,7 +49,6 @@ ClxResult runClx(const ClxRun& run) {
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    std::fclose(in);
     close(outPipe[1]);
     close(errPipe[1]);
     // Both pipes at once: a child stuck writing to one must not wait for the other's reader.

@@ -1,4 +1,4 @@
-// Runs the built clx in a scratch directory and captures what it says.
+// Runs the built clx in a scratch directory, standard input empty, and captures what it says.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,6 @@ struct ClxRun {
     std::vector<std::string> args;
     std::string lang = "C";             // LANG; LC_ALL, LC_MESSAGES and SOURCE_DATE_EPOCH are unset
     std::filesystem::path dir;          // working directory; empty: current
-    std::string input;                  // standard input
     std::vector<std::string> extraEnv;  // "NAME=value"
     std::uint64_t fileSizeLimit = 0;    // bytes a file may grow to (0: no limit); writes beyond fail
 };
@@ -23,9 +22,12 @@ struct ClxRun {
 ClxResult runClx(const ClxRun& run);
 
 inline ClxResult runClx(std::vector<std::string> args, std::string lang = "C", std::filesystem::path dir = {},
-                        std::string input = {}, std::vector<std::string> extraEnv = {}) {
-    return runClx(ClxRun{std::move(args), std::move(lang), std::move(dir), std::move(input), std::move(extraEnv), 0});
+                        std::vector<std::string> extraEnv = {}) {
+    return runClx(ClxRun{std::move(args), std::move(lang), std::move(dir), std::move(extraEnv), 0});
 }
+
+// What the program prints first on standard output.
+inline const std::string kBanner = std::string("clx v") + CLX_VERSION + "\n\n";
 
 // A fresh directory under the system's temporary directory, removed with the
 // object.

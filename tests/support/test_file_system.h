@@ -21,7 +21,7 @@ struct Operation {
     bool failed = false;          // the call reported failure, injected or not
 };
 
-class TestFileSystem final : public FileSystem {
+class TestFileSystem : public FileSystem {
 public:
     TestFileSystem();
     ~TestFileSystem() override;
@@ -74,4 +74,9 @@ public:
 
 private:
     FileSystem* previous_;
+};
+
+// A test file system installed for its own lifetime.
+struct InstalledFileSystem : TestFileSystem {
+    ScopedFileSystem scope{*this};
 };

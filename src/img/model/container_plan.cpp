@@ -3,12 +3,9 @@
 #include <algorithm>
 
 #include "img/container/img_writer.h"
+#include "img/format/nt_convert.h"
 
 namespace {
-
-constexpr std::uint64_t kNtContainerOverhead = 63;
-
-bool isNtPart(SubfileType t) { return t >= typeDem && t <= typeTre; }
 
 bool isExcluded(const std::vector<std::uint8_t>* excluded, std::size_t map) {
     return excluded && map < excluded->size() && (*excluded)[map];
@@ -36,10 +33,10 @@ void forEachWritten(const InputFile& input, const CopySettings& copy, const std:
         for (std::uint32_t i = 0; i < map.subfileCount; ++i) {
             const Subfile& s = input.subfiles[map.firstSubfile + i];
             if (copy.excludeTypes & (1u << s.type)) continue;
-            if (copy.ntFormat && isNtPart(s.type)) combined += s.size;
+            if (copy.ntFormat && isGmpPart(s.type)) combined += s.size;
             else take(s.size);
         }
-        if (combined) take(combined + kNtContainerOverhead);
+        if (combined) take(combined + kGmpHeaderSize);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "common/file_ops.h"
 #include "common/message.h"
 #include "img/container/subfile_io.h"
+#include "img/format/nt_convert.h"
 
 namespace {
 
@@ -89,6 +90,29 @@ bool writeStandalone(InputFile& input, GroupCopy& copy) {
     return ok;
 }
 
+// The map's TRE, RGN, LBL, NET, NOD and DEM (those of the type mask) as one
+// GMP subfile named after its TRE subfile.
+bool convertMap(InputFile& input, const MapEntry& map, GroupCopy& copy, std::uint32_t typeMask) {
+    std::vector<GmpMember> members;
+    const Subfile* tre = nullptr;
+    for (std::uint32_t i = 0; i < map.subfileCount; ++i) {
+        const Subfile& s = input.subfiles[map.firstSubfile + i];
+        if (!(typeMask & (1u << s.type)) || !isGmpPart(s.type)) continue;
+        if (s.type == typeTre) tre = &s;
+        GmpMember& m = members.emplace_back();
+        m.type = s.type;
+        if (!allocChecked(m.bytes, static_cast<std::size_t>(s.size))) return false;
+        if (!readSubfileBytes(input, s.firstFat, 0, m.bytes.size(), m.bytes.data())) {
+            reportReadError(input.path);
+            return false;
+        }
+    }
+    const TreInfo* info = mapTre(input, map);
+    std::vector<std::uint8_t> gmp;
+    if (!tre || !info || !buildGmp(members, info->dataStart, gmp)) return false;
+    return writeSubfile(copy.writer, copy.settings.renameMaps ? copy.settings.newMapName.c : tre->name.c, "GMP", gmp);
+}
+
 bool selected(const MapEntry& map, int index, std::uint32_t kinds, const std::vector<std::uint8_t>* excluded) {
     if (excluded && static_cast<std::size_t>(index) < excluded->size() && (*excluded)[index]) return false;
     return (kinds & (1u << map.kind)) != 0;
@@ -134,8 +158,8 @@ bool writePasses(GroupCopy& copy, const std::vector<GroupPass>& passes,
 }
 
 bool copyMap(InputFile& input, const MapEntry& map, GroupCopy& copy, std::uint32_t typeMask) {
-    if (copy.settings.ntFormat && map.kind == mpcMap) {
-        // This version does not convert maps: the join reports it and stops.
+    const bool convert = copy.settings.ntFormat && map.kind == mpcMap;
+    if (convert && !convertMap(input, map, copy, typeMask)) {
         say(kNoConversion, map.name);
         return false;
     }
@@ -143,9 +167,11 @@ bool copyMap(InputFile& input, const MapEntry& map, GroupCopy& copy, std::uint32
         if (map.hasDem) warn(kDemKept, map.name);
         if (map.hasRouting) warn(kNodKept, map.name);
     }
+    // Members that are no part of a GMP (a sort table of the same name) follow
+    // it as they are.
     for (std::uint32_t i = 0; i < map.subfileCount; ++i) {
         const Subfile& s = input.subfiles[map.firstSubfile + i];
-        if (!(typeMask & (1u << s.type))) continue;
+        if (!(typeMask & (1u << s.type)) || (convert && isGmpPart(s.type))) continue;
         if (!copySubfile(input, s, copy.settings.renameMaps ? copy.settings.newMapName.c : s.name.c, copy.writer))
             return false;
     }

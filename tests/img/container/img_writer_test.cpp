@@ -53,12 +53,9 @@ TEST_F(Writer, WritesAWholeContainerAndRefusesWhatLiesBeyondThePlan) {
     ASSERT_TRUE(writeSubfile(w, "BBBB    ", "TYP", b));
     expectRefused(Bytes(1, 1));  // one block short
     ASSERT_TRUE(writeHeader(w));
-    const Bytes file = fs.bytes("o.img");
-    VerifiedImg img;
-    std::string error;
-    ASSERT_TRUE(verifyImg(file, img, error)) << error;  // byte sum 0 included
-    EXPECT_EQ(subfileBytes(file, img, "AAAA.XYZ"), a);
-    EXPECT_EQ(subfileBytes(file, img, "BBBB.TYP"), b);
+    const Img img = verifiedImg(fs.bytes("o.img"));  // byte sum 0 included
+    EXPECT_EQ(img["AAAA.XYZ"], a);
+    EXPECT_EQ(img["BBBB.TYP"], b);
 
     plan(512, 2048, 10);  // FAT: header, A
     ASSERT_TRUE(writeSubfile(w, "A       ", "XYZ", Bytes(512, 7)));

@@ -15,8 +15,7 @@ namespace {
 
 class Patch : public ::testing::Test {
 protected:
-    TestFileSystem fs;
-    ScopedFileSystem scope{fs};
+    InstalledFileSystem fs;
     InputFile in;
     Bytes original;
     std::uint8_t x = 0;

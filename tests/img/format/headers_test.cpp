@@ -57,8 +57,7 @@ Bytes mmr(uint32_t offset, uint32_t length, uint16_t count) {  // the map refere
 
 // What the four readers keep of one subfile, what they print and report.
 std::string kept(SubfileType type, const Bytes& bytes) {
-    TestFileSystem fs;
-    ScopedFileSystem scope(fs);
+    InstalledFileSystem fs;
     fs.addFile("s", bytes);
     ContainerFile file;
     file.path = "s";

@@ -16,8 +16,7 @@ Bytes lRecord(uint32_t mapId) { return recordL(1, 2, 5, {"S", "D", "A"}, mapId);
 
 class Reader : public ::testing::Test {
 protected:
-    TestFileSystem fs;
-    ScopedFileSystem scope{fs};
+    InstalledFileSystem fs;
     InputFile in;
     std::string out;
 
@@ -44,6 +43,7 @@ TEST_F(Reader, FatLayoutsAndLimits) {
         {"block exponent 12", 1, 1, [](ImgPlan& p) { p.header[0x62] = 12; }, "Wrong header (block size)"},
         {"FAT ending at the file's end", 4, 1, [](ImgPlan& p) { p.fileSize = 5120; }, "512 512 3072 ? ?"},
         {"FAT beyond the file's end", 4, 1, [](ImgPlan& p) { p.fileSize = 5119; }, "Wrong header (fat size)"},
+        {"header entry of 4 GiB", 4, 1, [](ImgPlan& p) { p.entries[0].size = 0xFFFFFFF0; }, "Wrong header (fat size)"},
         {"FAT in sector 3, 0x40 saying 1", 1, 3, [](ImgPlan& p) { p.header[0x40] = 1; }, "512 1536 4608 17 34"},
         {"0x40 saying 0 in a short file: searched from its end", 1, 1, [](ImgPlan& p) {
              p.header[0x40] = 0;
