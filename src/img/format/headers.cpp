@@ -75,7 +75,7 @@ std::uint64_t partLimit(std::uint32_t part, std::uint32_t nextPart, std::uint32_
 }  // namespace
 
 HeaderRead readTreInfo(const SubfileSource& source, SubfileType type, std::optional<TreInfo>& out,
-                 std::optional<GmpParts>& gmpParts) {
+                      std::optional<GmpParts>& gmpParts) {
     if (type != typeTre && type != typeGmp) return HeaderRead::ok;
     const std::uint64_t size = source.size;
     std::uint64_t start = 0;
