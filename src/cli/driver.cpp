@@ -11,13 +11,13 @@
 #include "common/date.h"
 #include "common/file_ops.h"
 #include "common/message.h"
+#include "common/version.h"
 #include "img/model/input_reader.h"
 #include "info/info.h"
 #include "join/join.h"
+#include "mapset/mapset.h"
 #include "platform/console.h"
 #include "split/split.h"
-
-const char* const clxVersion = CLX_VERSION;
 
 namespace {
 
@@ -64,6 +64,26 @@ SplitSettings splitSettings(const Options& o) {
     s.writeSplitList = o.writeSplitList != 0;
     s.shortHeader = o.shortHeader != 0;
     s.verbose = o.verbose != 0;
+    return s;
+}
+
+MpLimits limits(const Options& o) { return {o.limitSouth, o.limitNorth, o.limitWest, o.limitEast}; }
+
+MapsetSettings mapsetSettings(const Options& o) {
+    MapsetSettings s;
+    s.split = splitSettings(o);
+    s.split.mapsetMode = true;
+    s.split.addEmptyDem = o.addEmptyDem != 0;
+    if (o.limitMap) s.split.area = limits(o);
+    if (o.mapsetFileName && !o.mapsetFileName->empty()) s.baseName = *o.mapsetFileName;
+    s.mapsetName = o.mapsetName;
+    s.familyId = o.familyId;
+    s.productId = o.productId;
+    s.codePage = o.mapsetCodePage;
+    s.marine = o.marineTdb != 0;
+    s.version3 = o.tdbVersion3 != 0;
+    s.limitPreview = o.limitPreview != 0;
+    s.limits = limits(o);
     return s;
 }
 
@@ -115,6 +135,8 @@ int run(int argc, const char* const* argv, Stage& stage) {
             return exitCannotStart;
         }
         for (InputFile& input : inputs) writeChanges(input);
+    } else if (options.splitKind == 2) {
+        if (!makeMapset(inputs, mapsetSettings(options))) return exitFailed;
     } else if (options.splitKind) {
         if (!splitFiles(inputs, splitSettings(options))) return exitFailed;
     }

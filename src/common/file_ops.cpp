@@ -62,6 +62,16 @@ std::string outputPath(const OutputPlace& place, const std::string& name) {
     return full + name;
 }
 
+int outputHasFile(const OutputPlace& place, const std::string& name) {
+    FileIdentity id;
+    const std::string full = outputPath(place, name);
+    switch (fileSystem().identity(full, id)) {
+    case Lookup::found: return 1;
+    case Lookup::missing: return 0;
+    default: say(kCreateError, full); return -1;
+    }
+}
+
 FileHandle createOutput(const OutputPlace& place, const std::string& name, CreateMode mode, std::string& fullPath,
                         bool* existed, bool quietExisting) {
     fullPath = outputPath(place, name);
@@ -115,4 +125,12 @@ void PendingOutput::discard() noexcept {
     if (!file_) return;
     file_.reset();
     fileSystem().remove(path_);
+}
+
+bool writeWholeOutput(const OutputPlace& place, const std::string& name, const void* bytes, std::size_t size) {
+    std::string full;
+    FileHandle created = createOutput(place, name, CreateMode::replace, full);
+    if (!created) return false;
+    PendingOutput out(std::move(created), full);
+    return out.finish(writeChecked(out.file(), full, 0, bytes, size));
 }

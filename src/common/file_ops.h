@@ -46,6 +46,11 @@ struct OutputPlace {
 // at its end, the name.
 std::string outputPath(const OutputPlace& place, const std::string& name);
 
+// Whether the output directory holds a file of this name: 1 yes, 0 no, -1
+// when the look-up failed ("Create output file error" printed: the output
+// cannot be made safely).
+int outputHasFile(const OutputPlace& place, const std::string& name);
+
 // The one way an output is created. An output that would replace one of the
 // inputs is refused ("Output file is one of the input files"), as is one
 // whose file cannot be looked up; with createNew an existing name is never
@@ -81,6 +86,11 @@ private:
     FileHandle file_;
     std::string path_;
 };
+
+// Creates (or replaces) an output and writes all of `bytes` into it; a file
+// that cannot be written whole is removed. False (message printed) on any
+// failure.
+bool writeWholeOutput(const OutputPlace& place, const std::string& name, const void* bytes, std::size_t size);
 
 template <class T>
 bool allocChecked(std::vector<T>& buffer, std::size_t count) {

@@ -7,14 +7,11 @@
 #include "img/container/img_writer.h"
 #include "img/container/layout.h"
 #include "img/model/container_plan.h"
+#include "img/model/map_ids.h"
 
 namespace {
 
 constexpr Msg kInputMissing{"Input files missing.\n", "Brak plików wejściowych.\n"};
-constexpr Msg kRepeatedHead{"\n== Warning: repeated map ID number.\n== Map ID %u (%X)",
-                            "\n== Ostrzeżenie: powielenie numerów ID map.\n== Mapa ID %u (%X)"};
-constexpr Msg kRepeatedFile{", file %s", ", plik %s"};
-constexpr Msg kRepeatedEnd{".\n", ".\n"};
 
 const char* const kDefaultMapsetName = "Cartolux All";
 
@@ -93,22 +90,11 @@ bool writeJoin(InputList& inputs, const JoinSettings& s, const CopySettings& cop
 }  // namespace
 
 void warnRepeatedMapIds(const InputList& inputs) {
-    struct Row {
-        std::uint32_t id;
-        const InputFile* file;
-    };
-    std::vector<Row> rows;
+    std::vector<MapIdRow> rows;
     for (const InputFile& input : inputs)
         for (const MapEntry& map : input.maps)
-            if (map.mapId) rows.push_back({map.mapId, &input});
-    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.id < b.id; });
-    for (std::size_t i = 1; i < rows.size(); ++i) {
-        if (rows[i].id != rows[i - 1].id) continue;
-        warn(kRepeatedHead, rows[i].id, rows[i].id);
-        say(kRepeatedFile, rows[i - 1].file->path);
-        if (rows[i].file != rows[i - 1].file) say(kRepeatedFile, rows[i].file->path);
-        sayLine(kRepeatedEnd);
-    }
+            if (map.mapId) rows.push_back({map.mapId, 0, &input, input.path});
+    sortMapIds(rows);
 }
 
 bool joinFiles(InputList& inputs, const JoinSettings& settings) {

@@ -1,12 +1,15 @@
-// The split commands (-s, -g, -G; -S and -k to come) and the split.lst list.
+// The split commands (-s, -g, -G, -k, and the split of -S) and the split.lst
+// list.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/file_ops.h"
 #include "img/container/layout.h"
+#include "img/format/mp_text.h"
 #include "img/model/model.h"
 
 struct SplitSettings {
@@ -16,14 +19,22 @@ struct SplitSettings {
     bool shortHeader = false;     // -h
     bool verbose = false;
     std::uint32_t copyChunk = 0;  // largest piece copied at once; 0: each step's own
+    // The split of a mapset (-S): maps renamed after their numbers, only map
+    // subfiles written, maps outside the area left out.
+    bool mapsetMode = false;
+    bool addEmptyDem = false;        // -q: maps without elevation data get a flat DEM
+    std::optional<MpLimits> area;    // -L: maps must lie wholly inside
 };
 
 // What the split made of one map.
 struct MapSplit {
     MapLayout layout;
-    std::string fileName;    // of the map's container or data file
+    std::string fileName;    // of the map's data file, or the first 8 characters of its container's
     std::uint32_t number = 0;
     std::string headerText;  // the description written into the map's container
+    FixedText<8> storedName;  // the name its subfiles carry in the output
+    bool outOfArea = false;  // mapset mode: outside the mapset's area, not written
+    std::uint32_t flatDemSize = 0;  // mapset mode: the flat DEM added to it
 };
 
 // What the split made of one input.
@@ -44,10 +55,16 @@ struct SplitState {
 // The split driver; false makes the run end with exit code 4.
 bool splitFiles(InputList& inputs, const SplitSettings& settings);
 
+// The split driver for a caller that goes on with its results: -1 when a step
+// failed (the command stops), 1 when an output could not be made but every
+// input was split (the run is to end with exit code 4), else 0.
+int splitInputs(InputList& inputs, const SplitSettings& settings, std::vector<InputSplit>& results);
+
 // The per-input steps.
 bool splitMaps(InputFile& input, SplitState& state, InputSplit& result);
 bool splitSubfiles(InputFile& input, SplitState& state);
 bool splitFamilies(InputFile& input, SplitState& state);
+bool writeEmptyMaps(InputFile& input, SplitState& state);
 
 // Notes a finished output in split.lst. A list that cannot be written is
 // removed (it would be incomplete) and the run fails.
@@ -61,3 +78,11 @@ PendingOutput createSplitOutput(SplitState& state, const std::string& name);
 // File name and number of a map's container.
 std::string makeMapFileName(const InputFile& input, const MapEntry& map, std::uint32_t& number,
                             std::uint32_t* numberCounter = nullptr);
+
+// The first number mapset mode gives to maps that have none, from the
+// input's container header.
+std::uint32_t firstFreeNumber(const InputFile& input);
+
+// Mapset mode: whether a map lies outside the mapset's area (without an
+// area, beyond the poles).
+bool outOfArea(const InputFile& input, const MapEntry& map, const std::optional<MpLimits>& area);

@@ -6,8 +6,6 @@ namespace {
 
 constexpr Msg kMissing{"Missing input files.\n", "Brak plikow wejsciowych.\n"};
 constexpr Msg kCreating{"Creating file %s\n", "Utworzenie zbioru %s\n"};
-constexpr Msg kNotAvailable{"Command -%c is not available in this version.\n",
-                            "Komenda -%c nie jest dostępna w tej wersji.\n"};
 
 const char* const kListName = "split.lst";
 
@@ -32,14 +30,10 @@ PendingOutput createSplitOutput(SplitState& state, const std::string& name) {
     return f ? PendingOutput(std::move(f), std::move(full)) : PendingOutput();
 }
 
-bool splitFiles(InputList& inputs, const SplitSettings& settings) {
+int splitInputs(InputList& inputs, const SplitSettings& settings, std::vector<InputSplit>& results) {
     if (inputs.empty()) {
         say(kMissing);
-        return false;
-    }
-    if (settings.command == 'S' || settings.command == 'k') {
-        say(kNotAvailable, settings.command);
-        return false;
+        return -1;
     }
     SplitState state{settings, outputPlace(inputs, settings.outputDir), {}, 0, false, {}};
     state.results.resize(inputs.size());
@@ -58,13 +52,22 @@ bool splitFiles(InputList& inputs, const SplitSettings& settings) {
     bool ok = true;
     std::size_t index = 0;
     for (InputFile& input : inputs) {
-        ok = settings.command == 'g'   ? splitSubfiles(input, state)
-             : settings.command == 'G' ? splitFamilies(input, state)
-                                       : splitMaps(input, state, state.results[index]);
+        switch (settings.command) {
+        case 'g': ok = splitSubfiles(input, state); break;
+        case 'G': ok = splitFamilies(input, state); break;
+        case 'k': ok = writeEmptyMaps(input, state); break;
+        default: ok = splitMaps(input, state, state.results[index]); break;
+        }
         if (!ok) break;
         ++index;
     }
     // The list names the outputs that were finished whole, also after a failure.
     if (state.list && !state.list.finish(true)) ok = false;
-    return ok && !state.failed;
+    results = std::move(state.results);
+    return !ok ? -1 : state.failed ? 1 : 0;
+}
+
+bool splitFiles(InputList& inputs, const SplitSettings& settings) {
+    std::vector<InputSplit> results;
+    return splitInputs(inputs, settings, results) == 0;
 }

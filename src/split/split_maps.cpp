@@ -1,12 +1,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/bytes.h"
+#include "common/crc32.h"
 #include "common/file_names.h"
 #include "common/file_ops.h"
 #include "common/message.h"
 #include "common/text.h"
 #include "img/container/img_writer.h"
 #include "img/container/subfile_io.h"
+#include "img/format/flat_dem.h"
 #include "img/model/group_copy.h"
 #include "split/split.h"
 
@@ -21,9 +24,15 @@ constexpr Msg kWriteDataVerbose{"Write data %8s -> %16s, len. %9u\n", "Zapis dan
 constexpr Msg kWriteData{"Write data %8s -> %16s\n", "Zapis dane %8s -> %16s\n"};
 constexpr Msg kCopyVerbose{"Write data %s, len. %9u\n", "Zapis dane %s, dlug %9u\n"};
 constexpr Msg kCopy{"Write data %s\n", "Zapis dane %s\n"};
+constexpr Msg kUsingOriginal{"Using original file %s for mapset.\n", "Użycie pierwotnego pliku %s do mapsetu.\n"};
+constexpr Msg kFileOutOfArea{"File %s out of mapset area.\n", "Plik %s poza obszarem mapsetu.\n"};
+constexpr Msg kMapOutOfArea{"Map %8s out of mapset area.\n", "Mapa %8s poza obszarem mapsetu.\n"};
 
 constexpr std::uint32_t kMapChunk = 0x1000000;
 constexpr std::uint32_t kCopyChunk = 0x800000;
+
+// In mapset mode only the map subfiles: SRT, DEM, LBL, NET, NOD, RGN, TRE, GMP.
+constexpr std::uint32_t kMapsetTypes = 0x7F80;
 
 // Types in the order a map's own container holds them.
 const SubfileType kMapTypeOrder[] = {typeGmp, typeLbl, typeRgn, typeTre, typeNet, typeNod, typeSrt, typeDem};
@@ -48,10 +57,41 @@ std::string mapHeaderText(const InputFile& input, const MapEntry& map, const std
     return text.substr(0, 50);
 }
 
-bool writeMapImg(InputFile& input, SplitState& state, const MapEntry& map, GroupCopy& copy, MapSplit& result) {
+// Mapset mode: the levels of the flat DEM a map without elevation data
+// gets, or 0 for none.
+std::uint32_t flatDemLevels(const InputFile& input, const MapEntry& map, const SplitSettings& settings) {
+    if (!settings.mapsetMode || !settings.addEmptyDem || map.hasDem) return 0;
+    if (map.kind != mpcMap && map.kind != ntMap) return 0;
+    const TreInfo* tre = mapTre(input, map);
+    return tre ? treRealLevels(*tre) : 0;
+}
+
+bool addFlatDem(const InputFile& input, const MapEntry& map, ImgWriter& w, const char* name8, std::uint32_t levels,
+                MapSplit& result) {
+    const TreInfo& tre = *mapTre(input, map);
+    std::uint8_t date[7] = {};
+    // The date of the TRE header, when its common header holds one.
+    if (tre.header.size() >= 21) std::memcpy(date, tre.header.data() + 14, 7);
+    const MapBounds b = treBounds(tre);
+    std::vector<std::uint8_t> dem;
+    buildFlatDem(dem, b.north, b.east, b.south, b.west, date, levels);
+    result.flatDemSize = static_cast<std::uint32_t>(dem.size());
+    return writeSubfile(w, name8, "DEM", dem);
+}
+
+bool writeMapImg(InputFile& input, SplitState& state, const MapEntry& map, GroupCopy& copy, MapSplit& result,
+                 std::uint32_t typeMask, std::uint32_t* numberCounter) {
     ImgWriter& w = copy.writer;
-    std::string fileName = makeMapFileName(input, map, result.number);
+    std::string fileName = makeMapFileName(input, map, result.number, numberCounter);
     result.fileName = fileName.substr(0, 8);
+    result.storedName = map.name;
+    if (state.settings.mapsetMode && result.number != 0) {
+        char name[16];
+        std::snprintf(name, sizeof name, "I%07X", result.number);
+        std::memcpy(result.storedName.c, name, 8);
+    }
+    copy.settings.renameMaps = state.settings.mapsetMode;
+    copy.settings.newMapName = result.storedName;
     if (state.settings.verbose)
         say(kWriteMapVerbose, map.name, FileText{fileName}, result.layout.fileSize, result.layout.headerSize,
             result.layout.blockSize);
@@ -64,7 +104,6 @@ bool writeMapImg(InputFile& input, SplitState& state, const MapEntry& map, Group
 
     bool ok = initHeader(w);
     std::uint32_t done = 0;
-    const std::uint32_t typeMask = ~((1u << typeNone) | 2u);
     for (SubfileType t : kMapTypeOrder) {
         std::uint32_t bit = 1u << t;
         if (!ok || !(typeMask & bit)) continue;
@@ -72,8 +111,10 @@ bool writeMapImg(InputFile& input, SplitState& state, const MapEntry& map, Group
         done |= bit;
     }
     ok = ok && copyMap(input, map, copy, typeMask & ~done);
+    if (std::uint32_t levels = flatDemLevels(input, map, state.settings); ok && levels)
+        ok = addFlatDem(input, map, w, result.storedName.c, levels, result);
     if (ok) {
-        result.headerText = mapHeaderText(input, map, std::string(map.name.c, 8));
+        result.headerText = mapHeaderText(input, map, std::string(result.storedName.c, 8));
         setHeaderDescription(w, result.headerText);
         ok = writeHeader(w);
     }
@@ -159,6 +200,38 @@ bool copyDataFile(InputFile& input, SplitState& state, InputSplit& result) {
     return out.finish(ok);
 }
 
+constexpr int kLookupFailed = 2;
+
+// Mapset mode: an input of one map already in the output directory under its
+// number serves as it is. 1 use it, -1 it lies outside the area, 0 split it,
+// kLookupFailed neither.
+int useOriginal(const InputFile& input, SplitState& state, InputSplit& result) {
+    const std::string name(baseName(std::string_view(input.path)));
+    if (input.maps.size() != 1) return 0;
+    if (const int present = outputHasFile(state.place, name); present <= 0) {
+        // Whether it is there cannot be told: neither use it nor split it.
+        if (present < 0) state.failed = true;
+        return present < 0 ? kLookupFailed : 0;
+    }
+    const MapEntry& map = input.maps[0];
+    if (map.kind != mpcMap && map.kind != ntMap) return 1;
+    if (state.settings.addEmptyDem && !map.hasDem) return 0;
+    if (name.size() != 12 || !std::all_of(name.begin(), name.begin() + 8, [](char c) { return c >= '0' && c <= '9'; }))
+        return 0;
+    std::string ext = name.substr(8);
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (ext != ".img") return 0;
+    const std::uint32_t number = static_cast<std::uint32_t>(std::stoul(name.substr(0, 8)));
+    if (number < 1 || number > 99999998) return 0;
+    MapSplit& split = result.maps[0];
+    split.fileName = name.substr(0, 8);
+    split.number = number;
+    split.headerText = containerDescription(input.img, false);
+    split.storedName = map.name;
+    split.outOfArea = outOfArea(input, map, state.settings.area);
+    return split.outOfArea ? -1 : 1;
+}
+
 }  // namespace
 
 std::string makeMapFileName(const InputFile& input, const MapEntry& map, std::uint32_t& number,
@@ -183,14 +256,37 @@ std::string makeMapFileName(const InputFile& input, const MapEntry& map, std::ui
 }
 
 bool splitMaps(InputFile& input, SplitState& state, InputSplit& result) {
-    if (input.inputKind != noKind) return copyDataFile(input, state, result);
-    say(kSplitMap, input.path);
-    const bool shortHeader = state.settings.shortHeader;
+    const SplitSettings& settings = state.settings;
+    if (input.inputKind != noKind) {
+        const std::string name(baseName(std::string_view(input.path)));
+        const int present = settings.mapsetMode ? outputHasFile(state.place, name) : 0;
+        if (present < 0) state.failed = true;
+        if (present != 0) {
+            result.fileBaseName = name;
+            if (present > 0) say(kUsingOriginal, input.path);
+            return true;
+        }
+        return copyDataFile(input, state, result);
+    }
     result.maps.assign(input.maps.size(), MapSplit{});
+    if (settings.mapsetMode) {
+        const int original = useOriginal(input, state, result);
+        if (original == kLookupFailed) return true;
+        if (original != 0) {
+            say(original > 0 ? kUsingOriginal : kFileOutOfArea, input.path);
+            return true;
+        }
+    }
+    say(kSplitMap, input.path);
+    const bool shortHeader = settings.shortHeader;
+    std::vector<std::uint32_t> demLevels(input.maps.size());
     std::uint32_t largestBlock = 0;
     for (std::size_t m = 0; m < input.maps.size(); ++m) {
         const MapEntry& map = input.maps[m];
-        result.maps[m].layout.blockSize = mapBlockSize(map.totalSize, map.subfileCount, shortHeader);
+        demLevels[m] = flatDemLevels(input, map, settings);
+        const std::uint64_t demBytes = demLevels[m] ? 64 * std::uint64_t{demLevels[m]} + 37 : 0;
+        result.maps[m].layout.blockSize =
+            mapBlockSize(map.totalSize + demBytes, map.subfileCount + (demBytes ? 1 : 0), shortHeader);
         if (map.kind == mpcMap || map.kind == ntMap) largestBlock = std::max(largestBlock, result.maps[m].layout.blockSize);
     }
     const std::uint32_t headerBase = shortHeader && largestBlock <= 1024 ? 1024 : 4096;
@@ -200,6 +296,7 @@ bool splitMaps(InputFile& input, SplitState& state, InputSplit& result) {
         const MapEntry& map = input.maps[m];
         std::vector<std::uint64_t> sizes;
         for (std::uint32_t i = 0; i < map.subfileCount; ++i) sizes.push_back(input.subfiles[map.firstSubfile + i].size);
+        if (demLevels[m]) sizes.push_back(64 * std::uint64_t{demLevels[m]} + 37);
         result.maps[m].layout = mapLayout(sizes, result.maps[m].layout.blockSize, headerBase);
         largestHeader = std::max(largestHeader, result.maps[m].layout.headerSize);
     }
@@ -212,10 +309,18 @@ bool splitMaps(InputFile& input, SplitState& state, InputSplit& result) {
     w.headerSize = largestHeader;
     if (!allocWriterBuffers(w, largestSubfile, chunkFor(state, kMapChunk))) return false;
     GroupCopy copy{w, CopySettings{}};
+    std::uint32_t numberCounter = firstFreeNumber(input);
+    std::uint32_t* counter = settings.mapsetMode ? &numberCounter : nullptr;
+    const std::uint32_t mapTypes = settings.mapsetMode ? kMapsetTypes : ~((1u << typeNone) | 2u);
     if (!openContainer(input, OpenMode::read)) return false;
     for (int m : input.mapList) {
         const MapEntry& map = input.maps[m];
         MapSplit& split = result.maps[m];
+        if (settings.mapsetMode && outOfArea(input, map, settings.area)) {
+            split.outOfArea = true;
+            if (settings.verbose) say(kMapOutOfArea, map.name);
+            continue;
+        }
         w.blockSize = split.layout.blockSize;
         w.headerSize = split.layout.headerSize;
         w.fileSize = split.layout.fileSize;
@@ -223,11 +328,20 @@ bool splitMaps(InputFile& input, SplitState& state, InputSplit& result) {
         w.headerBuffer.assign(w.headerSize, 0);
         bool ok = true;
         switch (map.kind) {
-        case trfData: case typData: case mmrData: case md2Data: case mpsCatalogue: case otherData:
+        case trfData: case typData: case mmrData: case md2Data:
             ok = writeDataFile(input, state, map, w, split);
             break;
+        case mpsCatalogue: case otherData:
+            if (!settings.mapsetMode) ok = writeDataFile(input, state, map, w, split);
+            break;
+        case sortTable: case searchIndex:
+            ok = writeMapImg(input, state, map, copy, split, ~((1u << typeNone) | 2u), counter);
+            break;
+        case mpcMap: case ntMap:
+            ok = writeMapImg(input, state, map, copy, split, mapTypes, counter);
+            break;
         default:
-            ok = writeMapImg(input, state, map, copy, split);
+            if (!settings.mapsetMode) ok = writeMapImg(input, state, map, copy, split, mapTypes, counter);
             break;
         }
         if (!ok) {
@@ -238,4 +352,20 @@ bool splitMaps(InputFile& input, SplitState& state, InputSplit& result) {
     }
     closeContainer(input);
     return true;
+}
+
+std::uint32_t firstFreeNumber(const InputFile& input) {
+    std::uint8_t head[144] = {};
+    const std::vector<std::uint8_t>& h = input.img.headerBytes;
+    std::memcpy(head, h.data(), std::min<std::size_t>(h.size(), sizeof head));
+    return (crc32(head, sizeof head) & 0xFFF7FF) | 0x800000;
+}
+
+bool outOfArea(const InputFile& input, const MapEntry& map, const std::optional<MpLimits>& area) {
+    const TreInfo* tre = mapTre(input, map);
+    if (!tre) return false;
+    const MapBounds b = treBounds(*tre);
+    if (area)
+        return area->south > b.south || area->north < b.north || area->west > b.west || area->east < b.east;
+    return b.south < -4194304 || b.north > 4194304;
 }

@@ -172,7 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Command{"join_nt", {"-j", "-z", "-o", "all.img"}, {"63240003.img", "gmapsupp.img"}},
                       Command{"maps", {"-s", "-t", "-o", "out"}, {"gmapsupp.img", "63240003.img", "test.typ"}},
                       Command{"subfiles", {"-g", "-t", "-o", "out"}, {"gmapsupp.img", "63240003.img"}},
-                      Command{"families", {"-G", "-o", "out"}, {"gmapsupp.img"}}),
+                      Command{"families", {"-G", "-o", "out"}, {"gmapsupp.img"}},
+                      Command{"mapset", {"-S", "-t", "-q", "-o", "out"}, {"gmapsupp.img", "63240003.img", "test.typ"}},
+                      Command{"empty_maps", {"-k", "-o", "out"}, {"gmapsupp.img", "63240003.img"}}),
     [](const ::testing::TestParamInfo<Command>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,8 +1,20 @@
 #include "img/format/flat_dem.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/bytes.h"
+
+namespace {
+
+// A span in 32-bit units, computed wide: the whole world (2^24 map units)
+// would wrap to a span of 0, so it keeps the largest span instead.
+std::uint32_t extent(std::int32_t high, std::int32_t low) {
+    const std::int64_t span = (std::int64_t{high} - low) * 256;
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(span, 0, 0xFFFFFFFF));
+}
+
+}  // namespace
 
 std::size_t buildFlatDem(std::vector<std::uint8_t>& out, std::int32_t north, std::int32_t east, std::int32_t south,
                          std::int32_t west, const std::uint8_t date[7], std::uint32_t levels) {
@@ -31,8 +43,8 @@ std::size_t buildFlatDem(std::vector<std::uint8_t>& out, std::int32_t north, std
         putU32(r + 36, 4 * i + 41);
         putU32(r + 40, static_cast<std::uint32_t>(west) * 256);
         putU32(r + 44, static_cast<std::uint32_t>(north) * 256);
-        putU32(r + 48, static_cast<std::uint32_t>(north - south) * 256);
-        putU32(r + 52, static_cast<std::uint32_t>(east - west) * 256);
+        putU32(r + 48, extent(north, south));
+        putU32(r + 52, extent(east, west));
     }
     return size;
 }

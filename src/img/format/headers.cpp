@@ -271,3 +271,25 @@ HeaderRead readAuxInfo(const SubfileSource& source, SubfileType type, std::optio
     out = std::move(info);
     return HeaderRead::ok;
 }
+
+void treRawBounds(const TreInfo& tre, std::uint32_t& north, std::uint32_t& east, std::uint32_t& south,
+                  std::uint32_t& west) {
+    // A record is kept only with a header of at least kTreMinHeader bytes.
+    const std::uint8_t* h = tre.header.data();
+    north = getU24(h + 0x15);
+    east = getU24(h + 0x18);
+    south = getU24(h + 0x1B);
+    west = getU24(h + 0x1E);
+}
+
+MapBounds treBounds(const TreInfo& tre) {
+    std::uint32_t n, e, s, w;
+    treRawBounds(tre, n, e, s, w);
+    return {northEastUnits(n), northEastUnits(e), southWestUnits(s), southWestUnits(w)};
+}
+
+std::uint32_t treRealLevels(const TreInfo& tre) {
+    std::uint32_t count = 0;
+    for (std::size_t i = tre.levels.size() / 4; i > 0 && !(tre.levels[4 * (i - 1)] & 0x80); --i) ++count;
+    return count;
+}

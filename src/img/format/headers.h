@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "img/container/subfile_io.h"
+#include "img/format/map_units.h"
 #include "img/format/subfile_types.h"
 
 // The order of the parts in a GMP header (offsets at 0x19, 0x1D, ...).
@@ -31,6 +32,18 @@ struct TreInfo {
     std::uint8_t hasDem = 0;
     std::uint8_t hasRouting = 0;
 };
+
+// The map's bounds from its TRE header (north 0x15, east 0x18, south 0x1B,
+// west 0x1E), made signed.
+MapBounds treBounds(const TreInfo& tre);
+
+// The 24-bit raw bounds, as stored.
+void treRawBounds(const TreInfo& tre, std::uint32_t& north, std::uint32_t& east, std::uint32_t& south,
+                  std::uint32_t& west);
+
+// The number of levels counted from the last level record backwards while
+// the record is not marked inherited.
+std::uint32_t treRealLevels(const TreInfo& tre);
 
 struct LblInfo {
     std::uint32_t firstFat = 0;

@@ -22,3 +22,21 @@ inline double southWestDegrees(std::uint32_t raw24) {
 }
 
 inline double demDegrees(std::int32_t value) { return static_cast<double>(value) * 360.0 / 4294967296.0; }
+
+// Signed map units of a raw 24-bit bound, by the same rules.
+inline std::int32_t northEastUnits(std::uint32_t raw24) {
+    std::int32_t value = static_cast<std::int32_t>(raw24 & 0xFFFFFF);
+    return value > 0x800000 ? value - 0x1000000 : value;
+}
+
+inline std::int32_t southWestUnits(std::uint32_t raw24) {
+    std::int32_t value = static_cast<std::int32_t>(raw24 & 0xFFFFFF);
+    return value >= 0x800000 ? value - 0x1000000 : value;
+}
+
+inline double unitsToDegrees(std::int32_t units) { return static_cast<double>(units) * 360.0 / 16777216.0; }
+
+// A bounding box in signed map units.
+struct MapBounds {
+    std::int32_t north = 0, east = 0, south = 0, west = 0;
+};
