@@ -2,6 +2,7 @@
 // the real mkgmap tiles and on crafted containers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -177,6 +178,8 @@ TEST_F(Mapset, RefusalsAndTheirTexts) {
          "Multiple products in img, creating TDB aborted, try opion -f.\n"},
         {{"-S", "-o", "out", "63240001.img"}, 4, "FID missing, creating TDB aborted.\n"},
         {{"-S", "-f", "5", "-m", longName, "-o", "out", "63240001.img"}, 4, "Mapset name missing, creating TDB aborted.\n"},
+        {{"-S", "-f", "5", "-m", "M", "-o", "out", "63240002.img", "gmapsupp.img"}, 0,
+         "\n== Warning: repeated map ID number.\n== Map ID 63240002 (3C4F742), file 63240002.img, file gmapsupp.img.\n\n"},
         {{"-S", "-f", "100", "-o", "out", "sample.img", "gmapsupp.img"}, 0, "== Warning: Multiple products in img.\n"},
     };
     for (const Case& c : cases) {
@@ -221,6 +224,12 @@ TEST_F(Mapset, AreaLimitsAndTheWorldsEdge) {
     EXPECT_EQ(out("mapset.mdx").size(), 14u + 2 * 12);  // map 42 and the preview
     EXPECT_EQ(readFile(dir / "out/mapset.mp").find("EDGEMAP"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "out/00004660.img"));
+
+    // The same map already in place under its number is left out whole.
+    fs::copy_file(dir / "edge.img", dir / "out/00004660.img");
+    r = clx({"-S", "-L", "-f", "1", "-m", "Edge", "-o", "out", "out/00004660.img", "inner.img"});
+    EXPECT_NE(r.out.find("File out/00004660.img out of mapset area.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(parseTdb(out("mapset.tdb")).maps.size(), 1u);
 }
 
 TEST_F(Mapset, TilesAlreadyInPlaceServeAsTheyAre) {
@@ -247,6 +256,13 @@ TEST_F(Mapset, HostileNamesCannotEscapeOrInject) {
     EXPECT_NE(install.find("echo -  Map:  \"x'&%%  y\"\r\necho -  FID:  77\r\n"), std::string::npos) << install;
     EXPECT_NE(install.find("/v TYP /t REG_SZ /d \"%~dp0a_b_%%&_.TYP\" /f\r\n"), std::string::npos) << install;
     EXPECT_TRUE(fs::exists(dir / "out/a_b_%&_.TYP"));
+    // A map without a number takes one from the CRC of its container's header.
+    const Bytes evil = readBytes(dir / "evil.img");
+    const uint32_t number = (crc32Of(evil, 144) & 0xFFF7FF) | 0x800000;
+    EXPECT_TRUE(parseTdb(out("mapset.tdb")).maps.count(number));
+    char file[16];
+    std::snprintf(file, sizeof file, "%08u.img", number);
+    EXPECT_TRUE(fs::exists(dir / "out" / file));
     for (const auto& e : fs::directory_iterator(dir.path()))  // nothing written beside the output directory
         EXPECT_TRUE(e.path().filename() == "out" || e.path().extension() == ".img" || e.path().extension() == ".typ")
             << e.path();
