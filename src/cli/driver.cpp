@@ -12,6 +12,7 @@
 #include "common/file_ops.h"
 #include "common/message.h"
 #include "common/version.h"
+#include "edit/edit.h"
 #include "img/model/input_reader.h"
 #include "info/info.h"
 #include "join/join.h"
@@ -28,8 +29,6 @@ constexpr Msg kNothingToDo{"Nothing to do, use command -j, -s, -S, -g, -G, -w.",
 constexpr Msg kOutputMissing{"Output file name missing.", "Brak nazwy pliku wyjsciowego."};
 constexpr Msg kNoChanges{"No changes for option -w.", "Brak zmian dla opcji -w."};
 constexpr Msg kWarnings{"There were warnings, result can be faulty.", "Wystąpiły ostrzeżenia, wynik może być niepoprawny."};
-constexpr Msg kNotAvailable{"Command -%c is not available in this version.\n",
-                            "Komenda -%c nie jest dostępna w tej wersji.\n"};
 
 enum Exit { exitOk = 0, exitCommandLine = 1, exitInput = 2, exitCannotStart = 3, exitFailed = 4 };
 
@@ -87,8 +86,29 @@ MapsetSettings mapsetSettings(const Options& o) {
     return s;
 }
 
-// The commands that later versions provide; for now they say so.
-void writeChanges(InputFile&) { say(kNotAvailable, 'w'); }
+EditSettings editSettings(const Options& o) {
+    EditSettings s;
+    s.verbose = o.verbose != 0;
+    // A family alone leaves the product unchecked.
+    if (o.familyMode) s.familyId = o.familyId;
+    if (o.familyMode == 3) s.productId = o.productId;
+    s.refreshDate = o.refreshDate != 0;
+    s.versionMode = o.versionMode;
+    s.versionMajor = o.versionMajor;
+    s.versionMinor = o.versionMinor;
+    s.mapsourceFlag = o.mapsourceFlag;
+    s.mapsetName = o.mapsetName;
+    s.priority = o.priority;
+    s.transparency = o.transparency;
+    s.mapIdMode = o.mapIdMode;
+    s.newMapId = o.newMapId;
+    s.labelCase = o.labelCase;
+    s.typMode = o.typMode;
+    s.typFamilyId = o.typFamilyId;
+    s.typProductId = o.typProductId;
+    s.typCodePage = o.typCodePage;
+    return s;
+}
 
 // Where a run stands, for the exit code of a failure that unwinds it.
 enum class Stage { starting, reading, command };
@@ -134,7 +154,7 @@ int run(int argc, const char* const* argv, Stage& stage) {
             sayLine(kNoChanges);
             return exitCannotStart;
         }
-        for (InputFile& input : inputs) writeChanges(input);
+        if (!writeChanges(inputs, editSettings(options))) return exitFailed;
     } else if (options.splitKind == 2) {
         if (!makeMapset(inputs, mapsetSettings(options))) return exitFailed;
     } else if (options.splitKind) {

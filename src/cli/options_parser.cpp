@@ -178,7 +178,8 @@ bool parseTyp(Options& options, const char* text) {
         if (fid) options.typFamilyId = static_cast<std::uint32_t>(fid);
         if (pid) options.typProductId = static_cast<std::uint32_t>(pid);
         options.typCodePage = 0;
-        options.typMode = fid == 0 ? 2 : 3;
+        // Only the values given are corrected ("0,0" still names the product).
+        options.typMode = fid == 0 ? 2 : pid == 0 ? 1 : 3;
         return true;
     }
     if (s.items == 5) {

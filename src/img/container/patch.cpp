@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/bytes.h"
 #include "common/file_ops.h"
 #include "img/container/fat.h"
 #include "img/container/subfile_io.h"
@@ -41,11 +42,12 @@ bool patchHeaderArea(ContainerFile& file, std::size_t offset, const std::uint8_t
     return keepChecksum(file, change);
 }
 
-}  // namespace
+std::uint64_t ceilDivBlocks(std::uint64_t length, std::uint64_t blockSize) { return (length + blockSize - 1) / blockSize; }
 
-bool patchSubfile(ContainerFile& file, std::uint32_t firstFat, std::uint64_t offset, const std::uint8_t* bytes,
-                  std::size_t length) {
-    std::vector<FilePiece> pieces;
+// The pieces of a subfile range, when every one lies in the file behind the
+// header-and-FAT area.
+bool patchablePieces(const ContainerFile& file, std::uint32_t firstFat, std::uint64_t offset, std::size_t length,
+                     std::vector<FilePiece>& pieces) {
     // Only through the subfile's own entries: a length its chain does not
     // reach would map into the next subfile's blocks.
     bool ok = file.hasContainer() && file.img.headerBytes.size() > kChecksumAt && firstFat < file.img.fatEntries.size() &&
@@ -54,7 +56,21 @@ bool patchSubfile(ContainerFile& file, std::uint32_t firstFat, std::uint64_t off
               mapSubfileRange(file.img, firstFat, offset, length, pieces);
     for (const FilePiece& p : pieces)
         ok = ok && p.position >= file.img.headerLength && p.position <= file.size && p.length <= file.size - p.position;
-    if (!ok) {
+    return ok;
+}
+
+}  // namespace
+
+bool subfileRangePatchable(const ContainerFile& file, std::uint32_t firstFat, std::uint64_t offset,
+                           std::size_t length) {
+    std::vector<FilePiece> pieces;
+    return patchablePieces(file, firstFat, offset, length, pieces);
+}
+
+bool patchSubfile(ContainerFile& file, std::uint32_t firstFat, std::uint64_t offset, const std::uint8_t* bytes,
+                  std::size_t length) {
+    std::vector<FilePiece> pieces;
+    if (!patchablePieces(file, firstFat, offset, length, pieces)) {
         reportWriteStructureError(file.path);
         return false;
     }
@@ -104,6 +120,23 @@ bool patchFatName(ContainerFile& file, std::uint32_t firstFat, const char* name8
         if (!patchHeaderArea(file, at, name, 8)) return false;
     }
     return true;
+}
+
+bool patchFatLength(ContainerFile& file, std::uint32_t firstFat, std::uint32_t length) {
+    const ImgHeader& img = file.img;
+    bool ok = firstFat < img.fatEntries.size() && img.blockSize != 0;
+    if (ok) {
+        const std::uint32_t old = fatEntryView(img, img.fatEntries[firstFat]).length();
+        ok = chainComplete(img, {firstFat, img.fatEntries[firstFat].offset, 0, old}) &&
+             ceilDivBlocks(old, img.blockSize) == ceilDivBlocks(length, img.blockSize);
+    }
+    if (!ok) {
+        reportWriteStructureError(file.path);
+        return false;
+    }
+    std::uint8_t bytes[4];
+    putU32(bytes, length);
+    return patchHeaderArea(file, img.fatEntries[firstFat].offset + 0x0C, bytes, 4);
 }
 
 bool patchStandalone(ContainerFile& file, std::uint64_t offset, const std::uint8_t* bytes, std::size_t length) {
