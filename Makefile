@@ -23,8 +23,9 @@ run: release
 test: debug
 	cd $(BUILD)/debug && ctest --output-on-failure -j2
 
-# The fuzz targets (clang): the reader on the fixtures, then the GMP
-# conversion on member subfiles of real tiles, FUZZ_SECONDS seconds each.
+# The fuzz targets (clang): the reader on the fixtures, the GMP conversion
+# on member subfiles of real tiles, then the in-place edits on the fixtures,
+# FUZZ_SECONDS seconds each.
 fuzz:
 	CC=clang CXX=clang++ $(CMAKE) -S . -B $(BUILD)/fuzz $(GEN) -DCMAKE_BUILD_TYPE=Debug -DCLX_FUZZ=ON -DCLX_TESTS=OFF -DCLX_WERROR=ON
 	$(CMAKE) --build $(BUILD)/fuzz
@@ -33,6 +34,9 @@ fuzz:
 	  -artifact_prefix=$(BUILD)/fuzz/ $(BUILD)/fuzz/corpus tests/data/img tests/data/fuzz
 	$(BUILD)/fuzz/tests/fuzz/clx_convert_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
 	  -artifact_prefix=$(BUILD)/fuzz/convert- $(BUILD)/fuzz/convert-corpus tests/data/fuzz/convert
+	mkdir -p $(BUILD)/fuzz/edit-corpus
+	$(BUILD)/fuzz/tests/fuzz/clx_edit_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+	  -artifact_prefix=$(BUILD)/fuzz/edit- $(BUILD)/fuzz/edit-corpus tests/data/img
 
 clean:
 	rm -rf $(BUILD)

@@ -114,6 +114,15 @@ TEST_F(Edit, PriorityTransparencyAndTheFilter) {
     r = clx({"-w", "-v", "-f", "7001", "-n", "joined.img"});
     EXPECT_NE(r.out.find("  Map 63240002 priority 20 N\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("63240003"), std::string::npos) << r.out;
+    // A TRE file of its own: the same bytes, at its own header.
+    fs::create_directory(dir / "out");
+    ASSERT_EQ(clx({"-g", "-o", "out", "63240003.img"}).exitCode, 0);
+    const Bytes tre = readBytes(dir / "out/63240003.TRE");
+    r = clx({"-w", "-v", "-p", "7", "out/63240003.TRE"});
+    EXPECT_NE(r.out.find("  Map out/63240003.TRE priority  7 N\n"), std::string::npos) << r.out;
+    Bytes expected = tre;
+    expected[0x40] = 7;
+    EXPECT_EQ(readBytes(dir / "out/63240003.TRE"), expected);
 }
 
 TEST_F(Edit, RenumberingEveryPlaceAMapIdLives) {
@@ -143,16 +152,61 @@ TEST_F(Edit, RenumberingEveryPlaceAMapIdLives) {
     EXPECT_EQ(readBytes(dir / "piped.img"), readBytes(dir / "second.img"));
 }
 
-TEST_F(Edit, LabelCaseAndTyp) {
-    ClxResult r = clx({"-w", "-1", "-y", "100,1", "joined.img"});
-    ASSERT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_EQ(r.out, kBanner + "TYP correction: file joined.img, FID 100, PID 1, CP 1250\n");
-    std::vector<Range> allowed = {kChecksum, before.in("TEST_TYP.TYP", 0x2F, 4)};
-    for (const char* map : {"63240001", "63240002", "63240003"}) allowed.push_back(before.whole(std::string(map) + ".LBL"));
-    expectOnly(allowed);
-    const Bytes lbl = readImg(dir / "joined.img")["63240001.LBL"];
-    const std::string text(lbl.begin(), lbl.end());
-    EXPECT_NE(text.find("Ulica \xA3\xF3" "dzka"), std::string::npos);  // "ulica Łódzka" in code page 1250
+// The map ID's places in crafted maps: TRE headers of 116, 118 and 120
+// bytes, an index of another record size, and a catalogue whose mapset
+// record, before the map records, grows and shrinks in the same run.
+TEST_F(Edit, RenumberingCraftedMapsWithTheCatalogueMoving) {
+    std::vector<ImgSubfile> subfiles;
+    Bytes catalogue = recordV("Short");
+    for (uint32_t length : {116u, 118u, 120u}) {
+        Bytes tre = treSubfile(length);
+        putLe16(tre, 0, length);
+        const std::string name = length == 120 ? "I0000078" : "00000" + std::to_string(length);
+        subfiles.push_back({name, "TRE", tre});
+        catalogue = concat({catalogue, recordL(1, 7001, length, {"a", "b"}, length)});
+    }
+    Bytes mdr = commonHeader("MDR", 64);
+    putLe32(mdr, 0x1D, 64), putLe32(mdr, 0x21, 16), putLe16(mdr, 0x25, 8);
+    mdr.resize(80);
+    subfiles.push_back({"00007001", "MDR", mdr});
+    subfiles.push_back({"MAKEGMAP", "MPS", catalogue});
+    const Bytes crafted = buildImg({.subfiles = subfiles});
+    writeBytes(dir / "c.img", crafted);
+
+    ClxResult r = clx({"-w", "-v", "-m", "A much longer mapset name", "-e", "100", "c.img"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("  FAT 00000116 -> 00000100\n  FAT 00000118 -> 00000101\n  TRE 00000076 -> 00000065\n"
+                         "  FAT I0000078 -> I0000066\n  TRE 00000078 -> 00000066\n"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n== Warning: unknown structure of MDR subfile.\n== Subfile 00007001MDR.\n"), std::string::npos);
+    // The renamed maps' files: only the 120-byte header holds the ID.
+    Img img = readImg(dir / "c.img", {false, false});
+    EXPECT_EQ(img["00000100.TRE"], subfiles[0].data);
+    EXPECT_EQ(img["00000101.TRE"], subfiles[1].data);
+    EXPECT_EQ(readLe32(img["I0000066.TRE"], 0x74), 0x66u);
+    EXPECT_EQ(img["00007001.MDR"], mdr);
+    // The map records, moved behind the grown mapset record, carry the new
+    // IDs; shrinking back keeps them.
+    for (const char* name : {"A much longer mapset name", "S"}) {
+        if (name[0] == 'S') {
+            ASSERT_EQ(clx({"-w", "-m", name, "c.img"}).exitCode, 0);
+        }
+        const Bytes mps = readImg(dir / "c.img", {false, false})["MAKEGMAP.MPS"];
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&mps[3])), name);
+        std::vector<uint32_t> ids;
+        for (size_t at = readLe16(mps, 1) + 3; at + 3 <= mps.size(); at += 3 + readLe16(mps, at + 1))
+            ids.push_back(readLe32(mps, at + 3 + readLe16(mps, at + 1) - 8));
+        EXPECT_EQ(ids, (std::vector<uint32_t>{100, 101, 102}));
+    }
+    // A separate index file cannot be renumbered: said, counted, untouched.
+    Bytes md2(240);
+    putLe32(md2, 0, 236);
+    writeBytes(dir / "x.md2", md2);
+    r = clx({"-w", "-e", "5", "x.md2"});
+    EXPECT_NE(r.out.find("\n== Warning: changing MID in MD2 subfile is unsupported, file x.md2.\n== no changes made.\n\n"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("There were warnings"), std::string::npos);
+    EXPECT_EQ(readBytes(dir / "x.md2"), md2);
 }
 
 // A container whose label data runs on into a block of its header area and
