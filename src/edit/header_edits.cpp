@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "common/bytes.h"
-#include "common/date.h"
 #include "common/message.h"
 #include "edit/map_filter.h"
 #include "img/container/patch.h"
@@ -45,16 +43,7 @@ void sayDisplay(const std::uint8_t* bytes, FileText name) {
 bool editHeader(InputFile& input, const EditSettings& s) {
     if (!input.isContainer() || input.img.headerBytes.size() < 0x200) return true;
     std::vector<std::uint8_t> h(input.img.headerBytes.begin(), input.img.headerBytes.begin() + 0x50);
-    if (s.refreshDate) {
-        h[0x0A] = currentDate.month;
-        h[0x0B] = static_cast<std::uint8_t>(currentDate.year - 1900);
-        putU16(h.data() + 0x39, currentDate.year);
-        h[0x3B] = currentDate.month;
-        h[0x3C] = currentDate.day;
-        h[0x3D] = currentDate.hour;
-        h[0x3E] = currentDate.minute;
-        h[0x3F] = currentDate.second;
-    }
+    if (s.refreshDate) putHeaderDate(h.data());
     if (s.versionMode & 1) h[0x08] = s.versionMajor;
     if (s.versionMode & 2) h[0x09] = s.versionMinor;
     if (s.versionMode & 4) h[0x0E] = s.mapsourceFlag;
@@ -74,11 +63,8 @@ bool editHeader(InputFile& input, const EditSettings& s) {
 
 bool writeHeaderMapsetName(InputFile& input, const EditSettings& s) {
     if (!input.isContainer() || !s.mapsetName || input.img.headerBytes.size() < 0x200) return true;
-    std::string name = s.mapsetName->substr(0, 50);
-    name.resize(50, ' ');
     std::vector<std::uint8_t> h(input.img.headerBytes.begin(), input.img.headerBytes.begin() + 0x83);
-    std::memcpy(h.data() + 0x49, name.data(), 20);
-    std::memcpy(h.data() + 0x65, name.data() + 20, 30);
+    putHeaderDescription(h.data(), *s.mapsetName);
     if (!openContainer(input, OpenMode::update)) return false;
     bool ok = patchChanged(input, h, 0x49, 0x5D) && patchChanged(input, h, 0x65, 0x83);
     ok = closePatched(input) && ok;

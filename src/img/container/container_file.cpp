@@ -1,5 +1,9 @@
 #include "img/container/container_file.h"
 
+#include <cstring>
+
+#include "common/bytes.h"
+#include "common/date.h"
 #include "common/file_ops.h"
 
 bool openContainer(ContainerFile& file, OpenMode mode) {
@@ -53,4 +57,22 @@ std::string containerDescription(const ImgHeader& img, bool firstStays) {
     d.resize(length);
     // Copied text ends at an inner NUL, as a reader of the copy would end it.
     return d.substr(0, d.find('\0'));
+}
+
+void putHeaderDate(std::uint8_t* h) {
+    h[0x0A] = currentDate.month;
+    h[0x0B] = static_cast<std::uint8_t>(currentDate.year - 1900);
+    putU16(h + 0x39, currentDate.year);
+    h[0x3B] = currentDate.month;
+    h[0x3C] = currentDate.day;
+    h[0x3D] = currentDate.hour;
+    h[0x3E] = currentDate.minute;
+    h[0x3F] = currentDate.second;
+}
+
+void putHeaderDescription(std::uint8_t* h, const std::string& text) {
+    std::string d = text.substr(0, 50);
+    d.resize(50, ' ');
+    std::memcpy(h + 0x49, d.data(), 20);
+    std::memcpy(h + 0x65, d.data() + 20, 30);
 }

@@ -64,6 +64,14 @@ bool writeAt(ContainerFile& file, const std::uint8_t* buffer, std::uint64_t posi
 // for a file that is not a container.
 std::string containerDescription(const ImgHeader& img, bool firstStays);
 
+// The header's update and creation dates (0x0A-0x0B, 0x39-0x3F) set to the
+// run's date.
+void putHeaderDate(std::uint8_t* header);
+
+// The description fields (20 bytes at 0x49, 30 at 0x65): the text cut to 50
+// bytes and padded with blanks.
+void putHeaderDescription(std::uint8_t* header, const std::string& text);
+
 // XORs exactly `length` bytes with the 32-bit mask taken as little-endian
 // words from the buffer's start; no byte beyond the length is touched.
 void xorBuffer(std::uint8_t* buffer, std::size_t length, std::uint32_t mask);

@@ -14,16 +14,7 @@ namespace {
 constexpr Msg kTooBig{"Total file length too big.\n", "Suma plików zbyt duża (dokładne).\n"};
 
 constexpr std::uint32_t kMaxPartsPerSubfile = 256;  // the part number is one byte
-constexpr std::size_t kDescriptionLength = 50;
-
 const std::uint8_t kZeros[4096] = {};
-
-void putDescription(std::vector<std::uint8_t>& h, const std::string& name) {
-    std::string d = name.substr(0, kDescriptionLength);
-    d.resize(kDescriptionLength, ' ');
-    std::memcpy(h.data() + 0x49, d.data(), 20);
-    std::memcpy(h.data() + 0x65, d.data() + 20, 30);
-}
 
 }  // namespace
 
@@ -50,23 +41,16 @@ bool initHeader(ImgWriter& w) {
 
     if (w.versionFlags & 1) h[0x08] = w.versionMajor;
     if (w.versionFlags & 2) h[0x09] = w.versionMinor;
-    h[0x0A] = currentDate.month;
-    h[0x0B] = static_cast<std::uint8_t>(currentDate.year - 1900);
+    putHeaderDate(h.data());
     if (w.versionFlags & 4) h[0x0E] = w.mapsourceFlag;
     std::memcpy(h.data() + 0x10, "DSKIMG", 6);
     h[0x17] = 2;
     putU16(h.data() + 0x18, sectorsPerTrack);
     putU16(h.data() + 0x1A, heads);
     putU16(h.data() + 0x1C, cylinders + 1);
-    putU16(h.data() + 0x39, currentDate.year);
-    h[0x3B] = currentDate.month;
-    h[0x3C] = currentDate.day;
-    h[0x3D] = currentDate.hour;
-    h[0x3E] = currentDate.minute;
-    h[0x3F] = currentDate.second;
     h[0x40] = static_cast<std::uint8_t>(w.headerBase / 512);
     std::memcpy(h.data() + 0x41, "GARMIN", 6);
-    putDescription(h, "");
+    putHeaderDescription(h.data(), "");
     putU16(h.data() + 0x5D, heads);
     putU16(h.data() + 0x5F, sectorsPerTrack);
     h[0x61] = 9;
@@ -141,7 +125,7 @@ bool writeSubfile(ImgWriter& w, const char* name8, const char* type3, const std:
            padToBlock(w, bytes.size());
 }
 
-void setHeaderDescription(ImgWriter& w, const std::string& name) { putDescription(w.headerBuffer, name); }
+void setHeaderDescription(ImgWriter& w, const std::string& name) { putHeaderDescription(w.headerBuffer.data(), name); }
 
 bool writeHeader(ImgWriter& w) {
     std::fill(w.headerBuffer.begin() + w.fatCursor, w.headerBuffer.begin() + w.headerSize, 0);
