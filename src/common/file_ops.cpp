@@ -62,11 +62,11 @@ std::string outputPath(const OutputPlace& place, const std::string& name) {
     return full + name;
 }
 
-int outputHasFile(const OutputPlace& place, const std::string& name) {
+int outputHasFile(const OutputPlace& place, const std::string& name, const FileIdentity* same) {
     FileIdentity id;
     const std::string full = outputPath(place, name);
     switch (fileSystem().identity(full, id)) {
-    case Lookup::found: return 1;
+    case Lookup::found: return !same || id == *same ? 1 : 0;
     case Lookup::missing: return 0;
     default: say(kCreateError, full); return -1;
     }

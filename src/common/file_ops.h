@@ -46,10 +46,11 @@ struct OutputPlace {
 // at its end, the name.
 std::string outputPath(const OutputPlace& place, const std::string& name);
 
-// Whether the output directory holds a file of this name: 1 yes, 0 no, -1
-// when the look-up failed ("Create output file error" printed: the output
-// cannot be made safely).
-int outputHasFile(const OutputPlace& place, const std::string& name);
+// Whether the output directory holds a file of this name (and, when `same`
+// is given, whether that file is this one): 1 yes, 0 no, -1 when the look-up
+// failed ("Create output file error" printed: the output cannot be made
+// safely).
+int outputHasFile(const OutputPlace& place, const std::string& name, const FileIdentity* same = nullptr);
 
 // The one way an output is created. An output that would replace one of the
 // inputs is refused ("Output file is one of the input files"), as is one

@@ -66,8 +66,7 @@ std::uint32_t flatDemLevels(const InputFile& input, const MapEntry& map, const S
     return tre ? treRealLevels(*tre) : 0;
 }
 
-bool addFlatDem(const InputFile& input, const MapEntry& map, ImgWriter& w, const char* name8, std::uint32_t levels,
-                MapSplit& result) {
+bool addFlatDem(const InputFile& input, const MapEntry& map, ImgWriter& w, const char* name8, std::uint32_t levels) {
     const TreInfo& tre = *mapTre(input, map);
     std::uint8_t date[7] = {};
     // The date of the TRE header, when its common header holds one.
@@ -75,7 +74,6 @@ bool addFlatDem(const InputFile& input, const MapEntry& map, ImgWriter& w, const
     const MapBounds b = treBounds(tre);
     std::vector<std::uint8_t> dem;
     buildFlatDem(dem, b.north, b.east, b.south, b.west, date, levels);
-    result.flatDemSize = static_cast<std::uint32_t>(dem.size());
     return writeSubfile(w, name8, "DEM", dem);
 }
 
@@ -92,6 +90,11 @@ bool writeMapImg(InputFile& input, SplitState& state, const MapEntry& map, Group
     }
     copy.settings.renameMaps = state.settings.mapsetMode;
     copy.settings.newMapName = result.storedName;
+    // What the map's file says of it, also when that file is there already
+    // from an earlier run, so the mapset files describe it all the same.
+    const std::uint32_t demLevels = flatDemLevels(input, map, state.settings);
+    result.flatDemSize = demLevels ? 64 * demLevels + 37 : 0;
+    result.headerText = mapHeaderText(input, map, std::string(result.storedName.c, 8));
     if (state.settings.verbose)
         say(kWriteMapVerbose, map.name, FileText{fileName}, result.layout.fileSize, result.layout.headerSize,
             result.layout.blockSize);
@@ -111,10 +114,8 @@ bool writeMapImg(InputFile& input, SplitState& state, const MapEntry& map, Group
         done |= bit;
     }
     ok = ok && copyMap(input, map, copy, typeMask & ~done);
-    if (std::uint32_t levels = flatDemLevels(input, map, state.settings); ok && levels)
-        ok = addFlatDem(input, map, w, result.storedName.c, levels, result);
+    if (ok && demLevels) ok = addFlatDem(input, map, w, result.storedName.c, demLevels);
     if (ok) {
-        result.headerText = mapHeaderText(input, map, std::string(result.storedName.c, 8));
         setHeaderDescription(w, result.headerText);
         ok = writeHeader(w);
     }
@@ -202,13 +203,16 @@ bool copyDataFile(InputFile& input, SplitState& state, InputSplit& result) {
 
 constexpr int kLookupFailed = 2;
 
-// Mapset mode: an input of one map already in the output directory under its
-// number serves as it is. 1 use it, -1 it lies outside the area, 0 split it,
+// Mapset mode: an input of one map that lies in the output directory under
+// its number serves as it is. 1 use it, -1 it lies outside the area, 0 split it,
 // kLookupFailed neither.
 int useOriginal(const InputFile& input, SplitState& state, InputSplit& result) {
     const std::string name(baseName(std::string_view(input.path)));
     if (input.maps.size() != 1) return 0;
-    if (const int present = outputHasFile(state.place, name); present <= 0) {
+    // Only the input itself: another file of its name (an earlier split's
+    // output) holds its subfiles under other names.
+    if (const int present = outputHasFile(state.place, name, input.identityKnown ? &input.identity : nullptr);
+        present <= 0) {
         // Whether it is there cannot be told: neither use it nor split it.
         if (present < 0) state.failed = true;
         return present < 0 ? kLookupFailed : 0;

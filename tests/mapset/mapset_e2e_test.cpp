@@ -120,6 +120,11 @@ TEST_F(Mapset, RealTilesMakeAWholeMapset) {
     for (const char* name : {"mapset.tdb", "mapset.mdx", "mapset.mp", "install.bat", "uninstall.bat"})
         EXPECT_EQ(out(name), readBytes(testData(std::string("mapset/") + name))) << name;
     EXPECT_EQ(readFile(dir / "out/split.lst"), "63240001.img\n63240002.img\n63240003.img\n");
+    // Run again over its own maps, it describes them all the same.
+    const std::vector<std::string> again = {"-S", "-f", "7001", "-m", "Mapa testowa", "-o", "out", "63240001.img",
+                                            "63240002.img", "63240003.img", "test.typ"};
+    ASSERT_EQ(clx(again).exitCode, 0);
+    EXPECT_EQ(out("mapset.tdb"), readBytes(testData("mapset/mapset.tdb")));
 
     // Each map's file holds its subfiles unchanged, under the name of its number.
     for (const std::string tile : {"63240001", "63240002", "63240003"}) {
