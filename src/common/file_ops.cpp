@@ -131,6 +131,7 @@ bool writeWholeOutput(const OutputPlace& place, const std::string& name, const v
     std::string full;
     FileHandle created = createOutput(place, name, CreateMode::replace, full);
     if (!created) return false;
-    PendingOutput out(std::move(created), full);
-    return out.finish(writeChecked(out.file(), full, 0, bytes, size));
+    // Owned at once: nothing may allocate between creating and owning it.
+    PendingOutput out(std::move(created), std::move(full));
+    return out.finish(writeChecked(out.file(), out.path(), 0, bytes, size));
 }

@@ -95,11 +95,11 @@ bool writePreview(const MapsetSource& source, const MapsetSettings& settings, co
     std::string full;
     FileHandle created = createOutput(place, name, CreateMode::replace, full);
     if (!created) return false;
-    PendingOutput out(std::move(created), full);
+    PendingOutput out(std::move(created), std::move(full));
     say(kWriteFile, name);
     info.previewNumber = previewMapNumber(info);
     const std::string text = previewText(source, settings, info);
-    if (!out.finish(writeChecked(out.file(), full, 0, text.data(), text.size()))) return false;
+    if (!out.finish(writeChecked(out.file(), out.path(), 0, text.data(), text.size()))) return false;
     if (info.someWithDem && !info.someWithoutDem) return writePreviewDem(place, info);
     return true;
 }

@@ -97,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(Commands, OutOfMemory,
                                            Command{"join", {"-j", "-o", "all.img", "gmapsupp.img", "test.typ"}},
                                            Command{"maps", {"-s", "-t", "-o", "out", "gmapsupp.img", "test.typ"}},
                                            Command{"subfiles", {"-g", "-o", "out", "63240003.img"}},
-                                           Command{"families", {"-G", "-o", "out", "gmapsupp.img"}}),
+                                           Command{"families", {"-G", "-o", "out", "gmapsupp.img"}},
+                                           Command{"mapset", {"-S", "-q", "-o", "out", "gmapsupp.img", "63240003.img", "test.typ"}},
+                                           Command{"empty_maps", {"-k", "-o", "out", "gmapsupp.img"}}),
                          [](const ::testing::TestParamInfo<Command>& info) { return std::string(info.param.name); });
 
 }  // namespace
