@@ -109,14 +109,7 @@ TEST_P(Faults, EveryFailingOperationEndsCleanly) {
                          std::to_string(n));
             TestFileSystem fs;
             loadInputs(fs);
-            fs.failAt(n, andAfter);
-            InProcessRun run;
-            {
-                ScopedFileSystem installed(fs);
-                run = runInProcess(args);
-            }
-            ASSERT_TRUE(fs.faultFired());
-            fs.clearFault();
+            const InProcessRun run = runWithFileFault(fs, args, n, andAfter);
             // The first failure that matters decides the message and the exit code.
             const std::size_t last = andAfter ? fs.log().size() : n;
             std::size_t first = n - 1;

@@ -63,14 +63,7 @@ TEST_P(EditFaults, EveryFailingOperationLeavesOnlyIntendedBytes) {
             SCOPED_TRACE((andAfter ? "every operation from " : "operation ") + std::to_string(n));
             TestFileSystem fs;
             load(fs);
-            fs.failAt(n, andAfter);
-            InProcessRun run;
-            {
-                ScopedFileSystem installed(fs);
-                run = runInProcess(args);
-            }
-            ASSERT_TRUE(fs.faultFired());
-            fs.clearFault();
+            const InProcessRun run = runWithFileFault(fs, args, n, andAfter);
             SCOPED_TRACE(run.out);
             // The first failure that matters (closing a file only read does
             // not) decides the message and the exit code.

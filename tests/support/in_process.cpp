@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "cli/driver.h"
+#include "support/test_file_system.h"
 
 InProcessRun runInProcess(const std::vector<std::string>& args, const std::string& lang,
                           const std::function<void(bool)>& around) {
@@ -24,4 +25,16 @@ InProcessRun runInProcess(const std::vector<std::string>& args, const std::strin
     std::fflush(stdout);
     r.out = testing::internal::GetCapturedStdout();
     return r;
+}
+
+InProcessRun runWithFileFault(TestFileSystem& fs, const std::vector<std::string>& args, std::size_t n, bool andAfter) {
+    fs.failAt(n, andAfter);
+    InProcessRun run;
+    {
+        ScopedFileSystem installed(fs);
+        run = runInProcess(args);
+    }
+    EXPECT_TRUE(fs.faultFired());
+    fs.clearFault();
+    return run;
 }

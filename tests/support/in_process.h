@@ -16,3 +16,10 @@ struct InProcessRun {
 // before the driver starts and with false right after it ends.
 InProcessRun runInProcess(const std::vector<std::string>& args, const std::string& lang = "C",
                           const std::function<void(bool)>& around = {});
+
+class TestFileSystem;
+
+// Runs the driver on `fs` with operation n failing (every later one too with
+// `andAfter`); fails the calling test when the fault never fired, and clears
+// it afterwards so the files can be inspected.
+InProcessRun runWithFileFault(TestFileSystem& fs, const std::vector<std::string>& args, std::size_t n, bool andAfter);
